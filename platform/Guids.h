@@ -1,0 +1,35 @@
+// The GUIDs this driver consumes, each defined once in Guids.cpp, and the
+// binding of each protocol record to its GUID.
+#pragma once
+
+#include "platform/NvdimmActionProtocol.h"
+#include "platform/RedfishServiceProtocol.h"
+#include "uefi/Rest.h"
+#include "uefi/UefiSpec.h"
+
+extern EFI_GUID gEfiRestProtocolGuid;
+extern EFI_GUID gNvdimmActionProtocolGuid;
+extern EFI_GUID gRedfishServiceProtocolGuid;
+extern EFI_GUID gRedfishReadyGuid;
+extern EFI_GUID gLocalRequestTriggerGuid;
+extern EFI_GUID gEfiEventGroupResetSystemGuid;
+
+/// The GUID of protocol record T, so that a lookup cannot pair a record with
+/// another protocol's GUID.
+template <typename T>
+struct ProtocolGuid;
+
+template <>
+struct ProtocolGuid<EFI_REST_PROTOCOL> {
+  static EFI_GUID *Get() { return &gEfiRestProtocolGuid; }
+};
+
+template <>
+struct ProtocolGuid<NVDIMM_ACTION_PROTOCOL> {
+  static EFI_GUID *Get() { return &gNvdimmActionProtocolGuid; }
+};
+
+template <>
+struct ProtocolGuid<REDFISH_SERVICE_PROTOCOL> {
+  static EFI_GUID *Get() { return &gRedfishServiceProtocolGuid; }
+};

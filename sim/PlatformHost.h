@@ -1,0 +1,52 @@
+// What the simulated platform parts need from the host they run on: the
+// boot-services emulation in nvdimm-emu, or real firmware inside OVMF.
+#pragma once
+
+#include "uefi/UefiSpec.h"
+
+struct PlatformHost {
+  /// The platform's boot services. Memory handed to the driver (response
+  /// bodies and headers, diagnostics messages) comes from its pool.
+  EFI_BOOT_SERVICES *BootServices;
+  /// Called first and last in every protocol function that the driver calls,
+  /// so that the host can tell the driver's allocations from the platform's.
+  /// Null on a host that does not need to know.
+  void (*EnterPlatform)(void *Context);
+  void (*LeavePlatform)(void *Context);
+  /// Ownership of Block passes to the driver (it must free it). May be null.
+  void (*HandOver)(void *Context, void *Block);
+  void *Context;
+};
+
+/// Brackets one call from the driver into the platform.
+class PlatformCall {
+ public:
+  explicit PlatformCall(const PlatformHost &Host) : mHost(Host) {
+    if (mHost.EnterPlatform != nullptr) {
+      mHost.EnterPlatform(mHost.Context);
+    }
+  }
+  ~PlatformCall() {
+    if (mHost.LeavePlatform != nullptr) {
+      mHost.LeavePlatform(mHost.Context);
+    }
+  }
+  PlatformCall(const PlatformCall &) = delete;
+  PlatformCall &operator=(const PlatformCall &) = delete;
+
+ private:
+  const PlatformHost &mHost;
+};
+
+/// Allocates Size bytes from the host's pool and marks them as handed to the
+/// driver; null on failure.
+inline VOID *AllocateForDriver(const PlatformHost &Host, UINTN Size) {
+  VOID *Block = nullptr;
+  if (EFI_ERROR(Host.BootServices->AllocatePool(EfiBootServicesData, Size, &Block))) {
+    return nullptr;
+  }
+  if (Host.HandOver != nullptr) {
+    Host.HandOver(Host.Context, Block);
+  }
+  return Block;
+}
