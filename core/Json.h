@@ -30,6 +30,12 @@ class JsonDocument {
   cJSON *Get() const { return mRoot; }
   explicit operator bool() const { return mRoot != nullptr; }
 
+  /// Releases the document held and takes Root instead.
+  void Reset(cJSON *Root) {
+    cJSON_Delete(mRoot);
+    mRoot = Root;
+  }
+
  private:
   cJSON *mRoot = nullptr;
 };

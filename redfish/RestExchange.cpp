@@ -1,0 +1,104 @@
+#include "redfish/RestExchange.h"
+
+#include "core/Pool.h"
+#include "platform/Guids.h"
+
+namespace {
+
+/// Owns what the producer placed in a response message.
+class ResponseContents {
+ public:
+  explicit ResponseContents(EFI_HTTP_MESSAGE &Message) : mMessage(Message) {}
+  ~ResponseContents() {
+    for (UINTN Index = 0; mMessage.Headers != nullptr && Index < mMessage.HeaderCount; Index++) {
+      FreePool(mMessage.Headers[Index].FieldName);
+      FreePool(mMessage.Headers[Index].FieldValue);
+    }
+    FreePool(mMessage.Headers);
+    FreePool(mMessage.Body);
+  }
+  ResponseContents(const ResponseContents &) = delete;
+  ResponseContents &operator=(const ResponseContents &) = delete;
+
+  /// Hands the body to the caller; it is no longer released here.
+  CHAR8 *TakeBody() {
+    auto *Body = static_cast<CHAR8 *>(mMessage.Body);
+    mMessage.Body = nullptr;
+    return Body;
+  }
+
+ private:
+  EFI_HTTP_MESSAGE &mMessage;
+};
+
+/// TRUE when Rest is the REST instance on the one Redfish service handle.
+bool IsServiceInstance(EFI_REST_PROTOCOL *Rest) {
+  EFI_HANDLE Handle = nullptr;
+  UINTN BufferSize = sizeof(Handle);
+  EFI_STATUS Status = gBS->LocateHandle(ByProtocol, &gRedfishServiceProtocolGuid, nullptr,
+                                        &BufferSize, &Handle);
+  if (EFI_ERROR(Status)) {
+    return false;
+  }
+  VOID *Instance = nullptr;
+  Status = gBS->HandleProtocol(Handle, &gEfiRestProtocolGuid, &Instance);
+  return !EFI_ERROR(Status) && Instance == Rest;
+}
+
+}  // namespace
+
+EFI_STATUS SendRestRequest(EFI_REST_PROTOCOL *Rest, EFI_HTTP_METHOD Method, const CHAR16 *Uri,
+                           HeaderList *Headers, const CHAR8 *Body, UINTN BodyLength,
+                           CHAR8 **ResponseBody, UINTN *ResponseBodyLength,
+                           EFI_HTTP_STATUS_CODE *StatusCode) {
+  if (StatusCode == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+  *StatusCode = HTTP_STATUS_UNSUPPORTED_STATUS;
+  if (Rest == nullptr || Uri == nullptr || Uri[0] == 0) {
+    return EFI_INVALID_PARAMETER;
+  }
+
+  EFI_HTTP_MESSAGE Request = {};
+  EFI_HTTP_MESSAGE Response = {};
+  auto RequestData = PoolPtr<EFI_HTTP_REQUEST_DATA>::AllocateZeroed();
+  if (!RequestData) {
+    return EFI_OUT_OF_RESOURCES;
+  }
+  RequestData->Method = Method;
+  RequestData->Url = const_cast<CHAR16 *>(Uri);
+  Request.Data.Request = RequestData.Get();
+  if (Headers != nullptr) {
+    Request.HeaderCount = Headers->Count;
+    Request.Headers = Headers->Headers;
+  }
+  if (Body != nullptr) {
+    Request.BodyLength = BodyLength;
+    Request.Body = const_cast<CHAR8 *>(Body);
+  }
+
+  // Owners are released in reverse order: the response data, then what the
+  // producer placed in the response, then the request data.
+  ResponseContents Contents(Response);
+  auto ResponseData = PoolPtr<EFI_HTTP_RESPONSE_DATA>::AllocateZeroed();
+  if (!ResponseData) {
+    return EFI_OUT_OF_RESOURCES;
+  }
+  Response.Data.Response = ResponseData.Get();
+
+  if (!IsServiceInstance(Rest)) {
+    return EFI_NOT_STARTED;
+  }
+
+  EFI_STATUS Status = Rest->SendReceive(Rest, &Request, &Response);
+  if (!EFI_ERROR(Status)) {
+    if (ResponseBody != nullptr) {
+      if (ResponseBodyLength != nullptr) {
+        *ResponseBodyLength = Response.BodyLength;
+      }
+      *ResponseBody = Contents.TakeBody();
+    }
+    *StatusCode = ResponseData->StatusCode;
+  }
+  return Status;
+}
