@@ -5,12 +5,16 @@
 //
 // Events are built as cJSON objects. Integers are stored as raw number text
 // (exact 64-bit values); strings hold raw bytes and are written with every
-// byte of 0x80 or above as \u00XX.
+// byte of 0x80 or above as \u00xx (lower-case hex digits, as cJSON writes
+// its own \u escapes). A string holding a NUL byte, which a cJSON string cannot
+// hold, is stored as a raw item of its escaped text.
 #pragma once
 
 #include <cJSON.h>
 
 #include "uefi/UefiBaseType.h"
+
+class SimTextWriter;
 
 struct TraceSink {
   void (*Write)(void *Context, const CHAR8 *Bytes, UINTN Length);
@@ -27,10 +31,27 @@ bool TraceAddString(cJSON *Object, const CHAR8 *Name, const CHAR8 *String);
 bool TraceAddStatus(cJSON *Object, const CHAR8 *Name, EFI_STATUS Status);
 bool TraceAddBool(cJSON *Object, const CHAR8 *Name, bool Value);
 bool TraceAddNull(cJSON *Object, const CHAR8 *Name);
+/// Adds Item under Name, or to the end of Object when it is an array (Name
+/// is then ignored). Object takes Item, which is deleted on failure. Every
+/// TraceAdd function works on arrays the same way.
+bool TraceAddItem(cJSON *Object, const CHAR8 *Name, cJSON *Item);
+
+/// A detached string item holding Length raw bytes (a raw item holding the
+/// escaped string when the bytes contain a NUL); null on failure. The caller
+/// owns it until it is added somewhere.
+cJSON *TraceNewBytes(const CHAR8 *Bytes, UINTN Length);
+/// A detached exact unsigned integer item; null on failure.
+cJSON *TraceNewUint(UINT64 Value);
 
 /// Writes Value as one line of JSON (no line feed) through Sink, with the
 /// escaping described above.
 void TraceWriteJson(const cJSON *Value, const TraceSink &Sink);
+/// The same, into Writer.
+void TraceWriteJsonTo(const cJSON *Value, SimTextWriter &Writer);
+
+/// Writes the readable account of one event (one line, or for "final" one
+/// line per resource) through Sink.
+void TraceWriteAccount(const cJSON *Event, const TraceSink &Sink);
 
 class Trace {
  public:

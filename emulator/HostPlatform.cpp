@@ -1,0 +1,219 @@
+#include "emulator/HostPlatform.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "driver/ActionContext.h"
+#include "emulator/Firmware.h"
+#include "emulator/PlatformHooks.h"
+#include "sim/Expect.h"
+#include "sim/PlatformRunner.h"
+
+namespace {
+
+constexpr UINT32 MAX_BOOTS = 8;
+constexpr UINTN ERROR_SIZE = 512;
+
+void WriteToFile(void *Context, const CHAR8 *Bytes, UINTN Length) {
+  std::fwrite(Bytes, 1, Length, static_cast<std::FILE *>(Context));
+}
+
+// The JSON library's allocations, for as long as the platform runs alone,
+// go to the emulated pool like the driver's do once it installed its own.
+void *CJSON_CDECL PlatformJsonAllocate(size_t Size) {
+  VOID *Buffer = nullptr;
+  EFI_BOOT_SERVICES *BootServices = Firmware::Instance().BootServices();
+  return EFI_ERROR(BootServices->AllocatePool(EfiBootServicesData, Size, &Buffer)) ? nullptr
+                                                                                   : Buffer;
+}
+
+void CJSON_CDECL PlatformJsonFree(void *Buffer) {
+  if (Buffer != nullptr) {
+    (void)Firmware::Instance().BootServices()->FreePool(Buffer);
+  }
+}
+
+void InstallPlatformJsonAllocator() {
+  cJSON_Hooks Hooks = {PlatformJsonAllocate, PlatformJsonFree};
+  cJSON_InitHooks(&Hooks);
+}
+
+// A reset leaves the boot through here: nothing after ResetSystem runs, as
+// on real hardware. Kept outside any frame that the jump abandons.
+std::jmp_buf mResetJump;
+EFI_RESET_TYPE mResetType = EfiResetCold;
+Side mResetBy = Side::Platform;
+
+[[noreturn]] void OnReset(void *Context, EFI_RESET_TYPE Type, Side By) {
+  (void)Context;
+  mResetType = Type;
+  mResetBy = By;
+  std::longjmp(mResetJump, 1);
+}
+
+EFI_STATUS StartDriver(void *Context, EFI_SYSTEM_TABLE *SystemTable) {
+  (void)Context;
+  SideScope Driver(Side::Driver);
+  return DriverEntry(reinterpret_cast<EFI_HANDLE>(0x1000), SystemTable);
+}
+
+const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type) {
+  switch (Type) {
+    case EfiResetCold:
+      return "cold";
+    case EfiResetWarm:
+      return "warm";
+    case EfiResetShutdown:
+      return "shutdown";
+    default:
+      return "platformSpecific";
+  }
+}
+
+void EmitReset(Trace &Log, EFI_RESET_TYPE Type, Side By) {
+  cJSON *Event = Log.NewEvent("reset");
+  if (Event != nullptr) {
+    (void)TraceAddString(Event, "type", ResetTypeName(Type));
+    (void)TraceAddString(Event, "by", By == Side::Driver ? "driver" : "platform");
+    Log.Emit(Event);
+  }
+}
+
+void EmitLeak(Trace &Log, const HeldMemory &Held) {
+  cJSON *Event = Log.NewEvent("leak");
+  if (Event != nullptr) {
+    (void)TraceAddUint(Event, "blocks", Held.Blocks);
+    (void)TraceAddUint(Event, "bytes", Held.Bytes);
+    Log.Emit(Event);
+  }
+}
+
+bool ReadFile(const std::string &Path, std::string *Text) {
+  std::ifstream File(Path, std::ios::binary);
+  if (!File) {
+    return false;
+  }
+  Text->assign(std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>());
+  return !File.bad();
+}
+
+struct FileCloser {
+  void operator()(std::FILE *File) const {
+    if (File != nullptr && File != stdout) {
+      std::fclose(File);
+    }
+  }
+};
+
+}  // namespace
+
+int RunScenario(const RunOptions &Options) {
+  Firmware &Machine = Firmware::Instance();
+  Machine.PowerOn();
+  Machine.SetResetHandler(OnReset, nullptr);
+  InstallPlatformJsonAllocator();
+
+  std::string Text;
+  if (!ReadFile(Options.ScenarioPath, &Text)) {
+    std::fprintf(stderr, "nvdimm-emu: %s: cannot be read\n", Options.ScenarioPath.c_str());
+    return 2;
+  }
+  // Scenario objects allocate through the pool, so they go before PowerOn's
+  // next release; unique_ptr keeps them off the frames a reset abandons.
+  auto TheScenario = std::make_unique<Scenario>();
+  CHAR8 Error[ERROR_SIZE] = {};
+  if (!TheScenario->Read(Text.data(), Text.size(), Error, sizeof(Error))) {
+    std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.ScenarioPath.c_str(), Error);
+    return 2;
+  }
+
+  std::unique_ptr<std::FILE, FileCloser> TraceFile;
+  if (Options.TracePath == "-") {
+    TraceFile.reset(stdout);
+  } else if (!Options.TracePath.empty()) {
+    TraceFile.reset(std::fopen(Options.TracePath.c_str(), "wb"));
+    if (!TraceFile) {
+      std::fprintf(stderr, "nvdimm-emu: %s: cannot be written\n", Options.TracePath.c_str());
+      return 2;
+    }
+  }
+  std::FILE *AccountFile = Options.TracePath == "-" ? stderr : stdout;
+  TraceSink Lines = {TraceFile ? WriteToFile : nullptr, TraceFile.get()};
+  TraceSink Account = {Options.Quiet ? nullptr : WriteToFile, AccountFile};
+  auto Log = std::make_unique<Trace>(Lines, Account);
+
+  PlatformHost Host = EmulatorPlatformHost();
+  auto Runner = std::make_unique<PlatformRunner>(*TheScenario, Host, *Log);
+  if (!Runner->PowerOn()) {
+    std::fprintf(stderr, "nvdimm-emu: out of memory loading the Redfish service\n");
+    return 2;
+  }
+  Machine.SetFailAllocation(Options.FailAllocation);
+
+  bool Faulty = false;
+  UINT32 Boot = 1;
+  for (;; Boot++) {
+    Machine.BeginBoot();
+    Log->SetBoot(Boot);
+    if (!Options.Quiet) {
+      std::fprintf(AccountFile, "boot %u\n", Boot);
+    }
+    bool ResetByDriver = false;
+    bool Reset = false;
+    if (setjmp(mResetJump) == 0) {
+      (void)Runner->RunBoot(Runner->PlanOf(Boot), Machine.SystemTable(), StartDriver, nullptr);
+      Machine.EndBoot();
+    } else {
+      Machine.EndBoot();
+      Reset = true;
+      ResetByDriver = mResetBy == Side::Driver;
+      EmitReset(*Log, mResetType, mResetBy);
+    }
+    HeldMemory Held = Machine.DriverHeld();
+    EmitLeak(*Log, Held);
+    if (!Reset && Held.Blocks != 0) {
+      Faulty = true;
+    }
+    for (const std::string &Problem : Machine.TakeProblems()) {
+      std::string Line = "problem: " + Problem;
+      Log->Note(Line.c_str());
+      Faulty = true;
+    }
+    bool Listed = Boot < TheScenario->Parts().BootCount();
+    if (!Listed && !ResetByDriver) {
+      break;
+    }
+    if (Boot == MAX_BOOTS) {
+      Log->Note("the run stops after 8 boots");
+      break;
+    }
+  }
+  Runner->Finish();
+  std::string Count = "the driver made " + std::to_string(Machine.DriverAllocationCount()) +
+                      " allocations";
+  Log->Note(Count.c_str());
+
+  // An injected failure legitimately changes the outcome: expectations
+  // describe the run without one.
+  int Result = 0;
+  if (Options.FailAllocation == 0 && TheScenario->Parts().Expect() != nullptr &&
+      !CheckExpectations(TheScenario->Parts().Expect(), Log->Events(), Error, sizeof(Error))) {
+    std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.ScenarioPath.c_str(), Error);
+    Result = 1;
+  }
+  if (Options.Strict && Faulty && Result == 0) {
+    std::fprintf(stderr, "nvdimm-emu: %s: the driver leaked memory or misused the machine\n",
+                 Options.ScenarioPath.c_str());
+    Result = 1;
+  }
+  std::fflush(nullptr);
+  // Release the platform before the machine: they hold pool memory.
+  Runner.reset();
+  Log.reset();
+  TheScenario.reset();
+  cJSON_InitHooks(nullptr);
+  return Result;
+}

@@ -1,0 +1,16 @@
+// HTTP methods and status codes as the UEFI HTTP records number them, and
+// as the wire (and the trace) writes them.
+#pragma once
+
+#include "uefi/Http.h"
+
+/// The method's name ("GET", "PATCH", ...), or null for a value outside
+/// EFI_HTTP_METHOD. The text is static.
+const CHAR8 *HttpMethodName(UINT32 Method);
+
+/// Reads a method name, upper case as on the wire; false for an unknown one.
+[[nodiscard]] bool HttpMethodFromName(const CHAR8 *Name, EFI_HTTP_METHOD *Method);
+
+/// The EFI_HTTP_STATUS_CODE of an HTTP status number;
+/// HTTP_STATUS_UNSUPPORTED_STATUS for a number the enumeration does not name.
+EFI_HTTP_STATUS_CODE HttpStatusCodeOf(UINT32 Number);
