@@ -151,7 +151,10 @@ int RunScenario(const RunOptions &Options) {
     std::fprintf(stderr, "nvdimm-emu: out of memory loading the Redfish service\n");
     return 2;
   }
-  Machine.SetFailAllocation(Options.FailAllocation);
+  // The command line's injection wins over the scenario's own.
+  UINT64 FailAllocation = Options.FailAllocation != 0 ? Options.FailAllocation
+                                                      : TheScenario->Parts().FailAllocation();
+  Machine.SetFailAllocation(FailAllocation);
 
   bool Faulty = false;
   UINT32 Boot = 1;

@@ -77,6 +77,10 @@ class ScenarioParts {
   const BOOT_PLAN &Boot(UINTN Index) const;
   /// The checked "expect" member, or null without one.
   const cJSON *Expect() const { return mExpect; }
+  /// "failAlloc": the driver allocation that fails in this scenario (as the
+  /// command line's --fail-alloc, but with the expectations still checked);
+  /// 0 without one.
+  UINT64 FailAllocation() const { return mFailAllocation; }
 
  private:
   [[nodiscard]] bool ReadBoots(const cJSON *Member, ScenarioReader &Reader);
@@ -87,6 +91,7 @@ class ScenarioParts {
   SimArray<BOOT_PLAN> mBoots;
   SimArray<BootStep> mSteps;
   const cJSON *mExpect = nullptr;
+  UINT64 mFailAllocation = 0;
 };
 
 /// A whole scenario file: the parsed document and what was read from it.

@@ -4,7 +4,8 @@
 
 namespace {
 
-constexpr const CHAR8 *mTopMembers[] = {"description", "redfish", "nvdimm", "boots", "expect"};
+constexpr const CHAR8 *mTopMembers[] = {"description", "redfish", "nvdimm",
+                                        "boots",       "expect",  "failAlloc"};
 constexpr const CHAR8 *mExpectMembers[] = {"events", "final", "none"};
 
 constexpr const CHAR8 *mStepNames[] = {
@@ -55,6 +56,13 @@ bool ScenarioParts::Read(cJSON *Root, CHAR8 *Error, UINTN ErrorSize) {
   const cJSON *Boots = ScenarioMember(Root, "boots");
   if (Boots != nullptr && !ReadBoots(Boots, Reader)) {
     return false;
+  }
+  const cJSON *FailAllocation = ScenarioMember(Root, "failAlloc");
+  if (FailAllocation != nullptr) {
+    ScenarioReader::Scope Path(Reader, "failAlloc");
+    if (!Reader.ReadUint(FailAllocation, 1, ~static_cast<UINT64>(0), &mFailAllocation)) {
+      return false;
+    }
   }
   const cJSON *Expect = ScenarioMember(Root, "expect");
   return Expect == nullptr || ReadExpect(Expect, Reader);

@@ -35,6 +35,7 @@ inline bool SimBytesEqualString(const CHAR8 *A, UINTN Length, const CHAR8 *B) {
   return B[Length] == '\0';
 }
 
+/// Copies Length bytes; the ranges must not overlap.
 inline void SimCopyBytes(VOID *Destination, const VOID *Source, UINTN Length) {
   auto *To = static_cast<UINT8 *>(Destination);
   const auto *From = static_cast<const UINT8 *>(Source);
@@ -43,6 +44,7 @@ inline void SimCopyBytes(VOID *Destination, const VOID *Source, UINTN Length) {
   }
 }
 
+/// Fills Length bytes at Buffer with zero.
 inline void SimZeroBytes(VOID *Buffer, UINTN Length) {
   auto *To = static_cast<UINT8 *>(Buffer);
   for (UINTN Index = 0; Index < Length; Index++) {

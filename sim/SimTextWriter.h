@@ -15,6 +15,8 @@ class SimTextWriter {
   SimTextWriter(const SimTextWriter &) = delete;
   SimTextWriter &operator=(const SimTextWriter &) = delete;
 
+  /// Appends one byte, a NUL-terminated text, Length bytes as they are, or
+  /// an unsigned decimal number.
   void Put(CHAR8 Byte);
   void Add(const CHAR8 *Text);
   void AddBytes(const CHAR8 *Bytes, UINTN Length);
