@@ -68,9 +68,18 @@ EFI_STATUS SendRestRequest(EFI_REST_PROTOCOL *Rest, EFI_HTTP_METHOD Method, cons
   RequestData->Method = Method;
   RequestData->Url = const_cast<CHAR16 *>(Uri);
   Request.Data.Request = RequestData.Get();
-  if (Headers != nullptr) {
-    Request.HeaderCount = Headers->Count;
-    Request.Headers = Headers->Headers;
+  if (Headers != nullptr && Headers->Headers != nullptr) {
+    // Only the slots in use go out: a header whose copy could not be
+    // allocated leaves its slot free, and a producer must never be handed a
+    // header without a name or value. Slots are filled from the front, so
+    // the used ones come first.
+    UINTN Used = 0;
+    while (Used < Headers->Count && Headers->Headers[Used].FieldName != nullptr &&
+           Headers->Headers[Used].FieldValue != nullptr) {
+      Used++;
+    }
+    Request.HeaderCount = Used;
+    Request.Headers = Used != 0 ? Headers->Headers : nullptr;
   }
   if (Body != nullptr) {
     Request.BodyLength = BodyLength;

@@ -6,7 +6,8 @@
 #include "uefi/Rest.h"
 
 /// Sends one request through Rest and waits for its response.
-///   Uri: UCS-2, borrowed. Headers, Body: optional, stay the caller's.
+///   Uri: UCS-2, borrowed. Headers, Body: optional, stay the caller's; the
+///   request carries the list's slots in use, up to its first free slot.
 ///   ResponseBody: optional; on success the caller owns the body (FreePool).
 ///   A body the caller did not ask for, or that came with a failed exchange,
 ///   is released here. StatusCode: required; 0 unless the exchange completed.
