@@ -15,13 +15,19 @@ CHAR8 *CopyForDriver(const std::string &Text) {
 
 FakeRest *gFakeRest = nullptr;
 
+namespace {
+
+EFI_STATUS EFIAPI ServiceReady(REDFISH_SERVICE_PROTOCOL *, UINT64, UINT64 *) { return EFI_SUCCESS; }
+
+}  // namespace
+
 EFI_STATUS EFIAPI FakeSendReceive(EFI_REST_PROTOCOL *This, EFI_HTTP_MESSAGE *Request,
                                   EFI_HTTP_MESSAGE *Response) {
   (void)This;
   FakeRest *Rest = gFakeRest;
   Firmware::Instance().EnterPlatform();
-  RecordedRequest Recorded{Request->Data.Request->Method, Request->Data.Request->Url, {}, {},
-                           Request->Body != nullptr};
+  RecordedRequest Recorded{Request->Data.Request->Method, Request->Data.Request->Url,
+                           Request->Data.Request->Url, {}, {}, Request->Body != nullptr};
   for (UINTN Index = 0; Index < Request->HeaderCount; Index++) {
     // A header without a name or value would crash a real producer.
     const CHAR8 *Name = Request->Headers[Index].FieldName;
@@ -59,6 +65,7 @@ void RedfishTest::SetUp() {
   gRT = Machine.RuntimeServices();
   Rest.Protocol.SendReceive = FakeSendReceive;
   gFakeRest = &Rest;
+  Service.GetServiceStatus = ServiceReady;
   Machine.SetSide(Side::Driver);
   InstallJsonAllocator();
   // The machine counts the driver's first block as its context record.
@@ -75,12 +82,15 @@ void RedfishTest::TearDown() {
 EFI_HANDLE RedfishTest::Install(FakeRest &Target, bool WithService) {
   SideScope Platform(Side::Platform);
   EFI_HANDLE Handle = nullptr;
-  EXPECT_EQ(gBS->InstallProtocolInterface(&Handle, &gEfiRestProtocolGuid, EFI_NATIVE_INTERFACE,
-                                          &Target.Protocol),
-            EFI_SUCCESS);
   if (WithService) {
-    EXPECT_EQ(gBS->InstallProtocolInterface(&Handle, &gRedfishServiceProtocolGuid,
-                                            EFI_NATIVE_INTERFACE, &Service),
+    // Both at once, as a producer of the service handle does.
+    EXPECT_EQ(gBS->InstallMultipleProtocolInterfaces(&Handle, &gEfiRestProtocolGuid,
+                                                     &Target.Protocol, &gRedfishServiceProtocolGuid,
+                                                     &Service, nullptr),
+              EFI_SUCCESS);
+  } else {
+    EXPECT_EQ(gBS->InstallProtocolInterface(&Handle, &gEfiRestProtocolGuid, EFI_NATIVE_INTERFACE,
+                                            &Target.Protocol),
               EFI_SUCCESS);
   }
   return Handle;

@@ -20,6 +20,7 @@
 struct RecordedRequest {
   EFI_HTTP_METHOD Method;
   const CHAR16 *Url;
+  std::u16string UrlText;
   std::vector<std::pair<std::string, std::string>> Headers;
   std::string Body;
   bool HasBody;
