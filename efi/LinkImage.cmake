@@ -1,7 +1,8 @@
-# Links NvdimmRemoteActionDxe.efi, run by the driver-image target as
+# Links one firmware image (the driver, or the platform image of qemu/), run
+# by its image target as
 #   cmake -DLLD_LINK=... -DLLVM_READOBJ=... -DLINK_FLAGS=... -DOBJECTS=... -DIMAGE=... -P LinkImage.cmake
 #
-# The driver may not have global constructors: nothing in firmware would run
+# An image may not have global constructors: nothing in firmware would run
 # them. Clang puts their pointers in .CRT$XC* sections for this target (and
 # .init_array or .ctors for ELF-style ones); any such section fails the link.
 
@@ -15,12 +16,13 @@ foreach(object ${OBJECTS})
   if(constructors)
     string(REGEX REPLACE "Name: ([^ ;]+) " "\\1" constructors "${constructors}")
     message(FATAL_ERROR "${object} has global constructors (${constructors}); "
-                        "the driver must not need any")
+                        "firmware images must not need any")
   endif()
 endforeach()
 
 get_filename_component(image_dir ${IMAGE} DIRECTORY)
-set(response ${image_dir}/NvdimmRemoteActionDxe.rsp)
+get_filename_component(image_stem ${IMAGE} NAME_WE)
+set(response ${image_dir}/${image_stem}.rsp)
 string(REPLACE ";" "\n" response_text "${OBJECTS}")
 file(WRITE ${response} "${response_text}\n")
 
