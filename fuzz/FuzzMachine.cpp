@@ -1,0 +1,96 @@
+#include "fuzz/FuzzMachine.h"
+
+#include <csetjmp>
+
+#include "core/BootServices.h"
+#include "core/Json.h"
+#include "platform/Guids.h"
+
+namespace {
+
+// A reset leaves the driver's frames through here, as nvdimm-emu does.
+std::jmp_buf mResetJump;
+
+[[noreturn]] void OnReset(void * /*Context*/, EFI_RESET_TYPE /*Type*/, Side /*By*/) {
+  std::longjmp(mResetJump, 1);
+}
+
+}  // namespace
+
+FuzzMachine::FuzzMachine() : mMachine(Firmware::Instance()) {
+  mMachine.PowerOn();
+  mMachine.SetResetHandler(OnReset, nullptr);
+  mMachine.BeginBoot();
+  // What the driver's entry records before anything else.
+  gST = mMachine.SystemTable();
+  gBS = mMachine.BootServices();
+  gRT = mMachine.RuntimeServices();
+  InstallJsonAllocator();
+}
+
+FuzzMachine::~FuzzMachine() {
+  mMachine.EndBoot();
+  mMachine.PowerOn();
+}
+
+VOID *FuzzMachine::AllocateContext(UINTN Size) {
+  SideScope Driver(Side::Driver);
+  VOID *Block = nullptr;
+  FUZZ_CHECK(!EFI_ERROR(gBS->AllocatePool(EfiBootServicesData, Size, &Block)),
+             "the context record cannot be allocated");
+  auto *Bytes = static_cast<UINT8 *>(Block);
+  for (UINTN Index = 0; Index < Size; Index++) {
+    Bytes[Index] = 0;
+  }
+  return Block;
+}
+
+bool FuzzMachine::RunAsDriver(void (*Body)(void *Context), void *Context) {
+  if (setjmp(mResetJump) != 0) {
+    // The jump skipped every destructor on the way, the side's included.
+    mMachine.SetSide(Side::Platform);
+    return true;
+  }
+  mMachine.SetSide(Side::Driver);
+  Body(Context);
+  mMachine.SetSide(Side::Platform);
+  return false;
+}
+
+void FuzzMachine::CheckClean(bool AfterReset) {
+  HeldMemory Held = mMachine.DriverHeld();
+  FUZZ_CHECK(AfterReset || Held.Blocks == 0, "the driver leaked %llu blocks (%llu bytes)",
+             static_cast<unsigned long long>(Held.Blocks),
+             static_cast<unsigned long long>(Held.Bytes));
+  for (const std::string &Problem : mMachine.TakeProblems()) {
+    FuzzFail("the machine recorded a problem: %s", Problem.c_str());
+  }
+}
+
+FuzzPlatform::FuzzPlatform(const REDFISH_CONFIG &Redfish, const NvdimmConfig &Nvdimm)
+    : mHost(EmulatorPlatformHost()),
+      mLog(TraceSink{nullptr, nullptr}, TraceSink{nullptr, nullptr}),
+      mService(mHost, mLog),
+      mNvdimm(Nvdimm, mHost, mLog) {
+  FUZZ_CHECK(mService.Load(Redfish), "the Redfish service cannot be loaded");
+  mRecord = mNvdimm.BeginBoot();
+  EFI_HANDLE ServiceHandle = nullptr;
+  FUZZ_CHECK(gBS->InstallMultipleProtocolInterfaces(&ServiceHandle, &gEfiRestProtocolGuid,
+                                                    mService.RedfishRest(),
+                                                    &gRedfishServiceProtocolGuid,
+                                                    mService.ServiceProtocol(), nullptr) ==
+                 EFI_SUCCESS,
+             "the Redfish service handle cannot be installed");
+  EFI_HANDLE NvdimmHandle = nullptr;
+  FUZZ_CHECK(gBS->InstallProtocolInterface(&NvdimmHandle, &gNvdimmActionProtocolGuid,
+                                           EFI_NATIVE_INTERFACE, mRecord) == EFI_SUCCESS,
+             "the NVDIMM action protocol cannot be installed");
+}
+
+std::u16string FuzzWiden(const std::string &Uri) {
+  std::u16string Wide;
+  for (char Byte : Uri) {
+    Wide.push_back(static_cast<char16_t>(static_cast<unsigned char>(Byte)));
+  }
+  return Wide;
+}
