@@ -1,6 +1,7 @@
 #include "actions/ActionFrame.h"
 
 #include "actions/JsonNumber.h"
+#include "core/JsonDepth.h"
 #include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
@@ -12,10 +13,10 @@ bool ActionResource::Load(EFI_REST_PROTOCOL *Rest, const CHAR16 *Uri, const CHAR
     return false;
   }
   ClearJsonAllocationFailure();
-  mDocument.Reset(cJSON_Parse(mBody.Get()));
+  mDocument.Reset(JsonParseWithinDepth(mBody.Get()));
   if (!mDocument) {
     // A parse that ran out of memory has no meaningful position.
-    const CHAR8 *Position = JsonAllocationFailed() ? nullptr : cJSON_GetErrorPtr();
+    const CHAR8 *Position = JsonAllocationFailed() ? nullptr : JsonParseErrorPosition();
     ReportFailure(Rest, Message, MessageSize, ParseFormat, Position);
     return false;
   }
@@ -39,7 +40,7 @@ UINT64 ActionResource::Integer(const CHAR8 *Name, UINT64 Absent) const {
 }
 
 bool ActionResource::Switch(const CHAR8 *Name) const {
-  return cJSON_IsTrue(cJSON_GetObjectItem(mDocument.Get(), Name));
+  return cJSON_IsTrue(cJSON_GetObjectItem(mDocument.Get(), Name)) != 0;
 }
 
 void ReportFailure(EFI_REST_PROTOCOL *Rest, CHAR8 *Message, UINTN MessageSize,

@@ -19,16 +19,24 @@ const CHAR8 *SkipSpace(const CHAR8 *Cursor) {
 
 /// Steps over a string that starts at the opening quote; null if unended.
 const CHAR8 *SkipString(const CHAR8 *Cursor) {
-  for (Cursor++; *Cursor != '\0'; Cursor++) {
-    if (*Cursor == '\\') {
-      if (*++Cursor == '\0') {
-        return nullptr;
-      }
-    } else if (*Cursor == '"') {
+  for (Cursor++;; Cursor++) {
+    CHAR8 Char = *Cursor;
+    // Lower-case letters and everything else above the backslash end
+    // nothing: one test passes the bulk of a text.
+    if (static_cast<UINT8>(Char) > '\\') {
+      continue;
+    }
+    if (Char == '"') {
       return Cursor + 1;
     }
+    if (Char == '\\') {
+      Cursor++;
+      Char = *Cursor;
+    }
+    if (Char == '\0') {
+      return nullptr;
+    }
   }
-  return nullptr;
 }
 
 /// Steps over one value of any kind, without recursion; null if unended.
@@ -44,24 +52,28 @@ const CHAR8 *SkipValue(const CHAR8 *Cursor) {
     return Cursor;
   }
   UINTN Depth = 0;
-  while (*Cursor != '\0') {
-    if (*Cursor == '"') {
+  for (;; Cursor++) {
+    CHAR8 Char = *Cursor;
+    if (Char == '"') {
       Cursor = SkipString(Cursor);
       if (Cursor == nullptr) {
         return nullptr;
       }
+      Cursor--;
       continue;
     }
-    if (*Cursor == '{' || *Cursor == '[') {
+    // Setting bit 5 maps '[' to '{' and ']' to '}'.
+    CHAR8 Bracket = static_cast<CHAR8>(Char | 0x20);
+    if (Bracket == '{') {
       Depth++;
-    } else if (*Cursor == '}' || *Cursor == ']') {
+    } else if (Bracket == '}') {
       if (--Depth == 0) {
         return Cursor + 1;
       }
+    } else if (Char == '\0') {
+      return nullptr;
     }
-    Cursor++;
   }
-  return nullptr;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "actions/Handlers.h"
 #include "core/Json.h"
+#include "core/JsonDepth.h"
 #include "core/Pool.h"
 #include "redfish/ActionStatusClient.h"
 
@@ -71,7 +72,7 @@ EFI_STATUS PollActionStatus(ActionContext *Context) {
     return EFI_SUCCESS;
   }
 
-  JsonDocument Document(cJSON_Parse(Body.Get()));
+  JsonDocument Document(JsonParseWithinDepth(Body.Get()));
   if (!Document) {
     return EFI_LOAD_ERROR;
   }

@@ -1,7 +1,7 @@
 #include "core/Memory.h"
 
 void ZeroMem(VOID *Buffer, UINTN Length) {
-  auto *Bytes = static_cast<volatile UINT8 *>(Buffer);
+  auto *Bytes = static_cast<UINT8 *>(Buffer);
   for (UINTN Index = 0; Index < Length; Index++) {
     Bytes[Index] = 0;
   }

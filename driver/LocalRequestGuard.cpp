@@ -1,4 +1,5 @@
 #include "core/Json.h"
+#include "core/JsonDepth.h"
 #include "core/Pool.h"
 #include "driver/ActionContext.h"
 #include "redfish/ActionStatusClient.h"
@@ -13,19 +14,19 @@ constexpr const CHAR8 *ABORT_MESSAGE =
 }  // namespace
 
 void AbortRemoteAction(ActionContext *Context) {
-  CHAR8 Message[ABORT_MESSAGE_SIZE] = {};
   PoolPtr<CHAR8> Body;
   UINTN Length = 0;
   EFI_STATUS Status = GetResource(Context->Rest, ACTION_STATUS_URI, Body.Receive(), &Length);
   if (EFI_ERROR(Status) || Length == 0 || !Body) {
     return;
   }
-  JsonDocument Document(cJSON_Parse(Body.Get()));
+  JsonDocument Document(JsonParseWithinDepth(Body.Get()));
   if (!Document) {
     return;
   }
   const cJSON *State = cJSON_GetObjectItem(Document.Get(), "Status");
   if (cJSON_IsString(State) && AsciiStrEqual(State->valuestring, "Issued")) {
+    CHAR8 Message[ABORT_MESSAGE_SIZE] = {};
     BoundedFormat(Message, sizeof(Message), ABORT_MESSAGE);
     (void)PatchActionStatus(Context->Rest, "Failed", Message);
   }

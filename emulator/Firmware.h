@@ -76,6 +76,11 @@ class Firmware {
   /// record: the first block it successfully allocated in this boot.
   [[nodiscard]] HeldMemory DriverHeld() const { return mPool.DriverHeld(); }
 
+  /// The most bytes the driver held at once, context record included, since
+  /// the last ResetDriverPeak() or the start of the boot.
+  [[nodiscard]] UINT64 DriverPeakBytes() const { return mPool.DriverPeakBytes(); }
+  void ResetDriverPeak() { mPool.ResetDriverPeak(); }
+
   /// The runner's reset handler, called by ResetSystem (Handler may be null).
   void SetResetHandler(RESET_HANDLER Handler, void *Context);
 

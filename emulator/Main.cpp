@@ -6,6 +6,7 @@
 #include <string>
 
 #include "emulator/HostPlatform.h"
+#include "emulator/QemuRunner.h"
 
 namespace {
 
@@ -13,10 +14,18 @@ int Usage() {
   std::fprintf(stderr,
                "usage: nvdimm-emu run SCENARIO.json [--trace FILE] [--fail-alloc N] [--strict] "
                "[--quiet]\n"
+               "                   [--platform host|qemu] [--timeout SECONDS] [--keep DIR]\n"
+               "                   [--platform-image FILE] [--driver-image FILE]\n"
                "  --trace FILE     write the trace as JSON Lines (- for standard output)\n"
                "  --fail-alloc N   make the driver's N-th memory allocation fail (1-based)\n"
                "  --strict         exit 1 when the driver leaks or misuses the machine\n"
-               "  --quiet          no readable account\n");
+               "  --quiet          no readable account\n"
+               "  --platform P     host (the default): the emulated machine; qemu: OVMF in QEMU,\n"
+               "                   running the driver's real image (exit 3 when QEMU fails)\n"
+               "  --timeout S      qemu: kill a boot that has not ended after S seconds (120)\n"
+               "  --keep DIR       qemu: keep the disk, firmware console and channel in DIR\n"
+               "  --platform-image FILE, --driver-image FILE\n"
+               "                   qemu: the images to boot (default: beside the build's bin/)\n");
   return 2;
 }
 
@@ -40,6 +49,8 @@ int main(int argc, char **argv) {
     return Usage();
   }
   RunOptions Options;
+  QemuOptions Qemu;
+  bool InQemu = false;
   Options.ScenarioPath = argv[2];
   for (int Index = 3; Index < argc; Index++) {
     std::string Argument = argv[Index];
@@ -53,9 +64,27 @@ int main(int argc, char **argv) {
       Options.Strict = true;
     } else if (Argument == "--quiet") {
       Options.Quiet = true;
+    } else if (Argument == "--platform" && Index + 1 < argc) {
+      std::string Platform = argv[++Index];
+      if (Platform != "host" && Platform != "qemu") {
+        return Usage();
+      }
+      InQemu = Platform == "qemu";
+    } else if (Argument == "--timeout" && Index + 1 < argc) {
+      uint64_t Seconds = 0;
+      if (!ParseCount(argv[++Index], &Seconds) || Seconds == 0 || Seconds > 86400) {
+        return Usage();
+      }
+      Qemu.TimeoutSeconds = static_cast<unsigned>(Seconds);
+    } else if (Argument == "--keep" && Index + 1 < argc) {
+      Qemu.KeepDirectory = argv[++Index];
+    } else if (Argument == "--platform-image" && Index + 1 < argc) {
+      Qemu.PlatformImage = argv[++Index];
+    } else if (Argument == "--driver-image" && Index + 1 < argc) {
+      Qemu.DriverImage = argv[++Index];
     } else {
       return Usage();
     }
   }
-  return RunScenario(Options);
+  return InQemu ? RunScenarioInQemu(Options, Qemu) : RunScenario(Options);
 }

@@ -44,11 +44,14 @@ void EmulatedPool::PowerOn() {
   mFailAt = 0;
   mBoot = 0;
   mContextSerial = 0;
+  mDriverBytes = 0;
+  mDriverPeakBytes = 0;
 }
 
 void EmulatedPool::BeginBoot(UINT32 Boot) {
   for (auto It = mLive.begin(); It != mLive.end();) {
     if (It->second.Owner == Side::Driver) {
+      mDriverBytes -= It->second.Size;
       CheckGuard(It->first, It->second);
       Quarantine(It->first, It->second);
       It = mLive.erase(It);
@@ -58,6 +61,7 @@ void EmulatedPool::BeginBoot(UINT32 Boot) {
   }
   mBoot = Boot;
   mContextSerial = 0;
+  mDriverPeakBytes = mDriverBytes;
 }
 
 EFI_STATUS EmulatedPool::Allocate(EFI_MEMORY_TYPE PoolType, UINTN Size, VOID **Buffer, Side By) {
@@ -89,8 +93,11 @@ EFI_STATUS EmulatedPool::Allocate(EFI_MEMORY_TYPE PoolType, UINTN Size, VOID **B
   memset(Address + Size, GUARD_FILL, Total - Size);
   const UINT64 Serial = mNextSerial++;
   mLive[Address] = Block{Size, Serial, By, mBoot};
-  if (By == Side::Driver && mContextSerial == 0) {
-    mContextSerial = Serial;
+  if (By == Side::Driver) {
+    ChargeDriver(Size);
+    if (mContextSerial == 0) {
+      mContextSerial = Serial;
+    }
   }
   *Buffer = Address;
   return EFI_SUCCESS;
@@ -113,6 +120,9 @@ EFI_STATUS EmulatedPool::Free(VOID *Buffer, Side By) {
   }
   const Block Record = It->second;
   mLive.erase(It);
+  if (Record.Owner == Side::Driver) {
+    mDriverBytes -= Record.Size;
+  }
   CheckGuard(Buffer, Record);
   Quarantine(Buffer, Record);
   return EFI_SUCCESS;
@@ -131,6 +141,7 @@ void EmulatedPool::HandOver(VOID *Address) {
   }
   It->second.Owner = Side::Driver;
   It->second.Boot = mBoot;
+  ChargeDriver(It->second.Size);
 }
 
 HeldMemory EmulatedPool::DriverHeld() const {
@@ -148,6 +159,13 @@ HeldMemory EmulatedPool::DriverHeld() const {
 void EmulatedPool::SetQuarantineLimit(UINTN Bytes) {
   mQuarantineLimit = Bytes;
   TrimQuarantine();
+}
+
+void EmulatedPool::ChargeDriver(UINTN Size) {
+  mDriverBytes += Size;
+  if (mDriverBytes > mDriverPeakBytes) {
+    mDriverPeakBytes = mDriverBytes;
+  }
 }
 
 void EmulatedPool::CheckGuard(VOID *Address, const Block &Record) {

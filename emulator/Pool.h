@@ -67,6 +67,14 @@ class EmulatedPool {
   /// block it allocated in this boot) aside.
   [[nodiscard]] HeldMemory DriverHeld() const;
 
+  /// The most bytes the driver held at once (every block it allocated or was
+  /// handed, its context record included) since the last ResetDriverPeak(),
+  /// PowerOn() or BeginBoot().
+  [[nodiscard]] UINT64 DriverPeakBytes() const { return mDriverPeakBytes; }
+
+  /// Starts a new high-water mark from what the driver holds now.
+  void ResetDriverPeak() { mDriverPeakBytes = mDriverBytes; }
+
   /// Bytes of freed blocks held back from the host before they go back.
   void SetQuarantineLimit(UINTN Bytes);
 
@@ -83,6 +91,7 @@ class EmulatedPool {
     UINT64 Serial;
   };
 
+  void ChargeDriver(UINTN Size);
   void CheckGuard(VOID *Address, const Block &Record);
   void Quarantine(VOID *Address, const Block &Record);
   void TrimQuarantine();
@@ -98,4 +107,6 @@ class EmulatedPool {
   UINT64 mFailAt = 0;
   UINT32 mBoot = 0;
   UINT64 mContextSerial = 0;  // the driver's first block of this boot
+  UINT64 mDriverBytes = 0;      // bytes in the driver's live blocks
+  UINT64 mDriverPeakBytes = 0;
 };

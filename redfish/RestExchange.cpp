@@ -16,9 +16,28 @@ class ResponseContents {
     }
     FreePool(mMessage.Headers);
     FreePool(mMessage.Body);
+    // A producer may answer in a response record of its own instead of the
+    // one placed; that record is handed over too. The placed one has its
+    // own owner.
+    if (mMessage.Data.Response != mPlaced) {
+      FreePool(mMessage.Data.Response);
+    }
   }
   ResponseContents(const ResponseContents &) = delete;
   ResponseContents &operator=(const ResponseContents &) = delete;
+
+  /// Places Record, owned by the caller, for the producer to fill in.
+  void Place(EFI_HTTP_RESPONSE_DATA *Record) {
+    mPlaced = Record;
+    mMessage.Data.Response = Record;
+  }
+
+  /// The status code in the record the message points to after the call;
+  /// HTTP_STATUS_UNSUPPORTED_STATUS when the producer left it none.
+  EFI_HTTP_STATUS_CODE StatusCode() const {
+    return mMessage.Data.Response != nullptr ? mMessage.Data.Response->StatusCode
+                                             : HTTP_STATUS_UNSUPPORTED_STATUS;
+  }
 
   /// Hands the body to the caller; it is no longer released here.
   CHAR8 *TakeBody() {
@@ -29,10 +48,11 @@ class ResponseContents {
 
  private:
   EFI_HTTP_MESSAGE &mMessage;
+  EFI_HTTP_RESPONSE_DATA *mPlaced = nullptr;
 };
 
 /// TRUE when Rest is the REST instance on the one Redfish service handle.
-bool IsServiceInstance(EFI_REST_PROTOCOL *Rest) {
+bool IsServiceInstance(const EFI_REST_PROTOCOL *Rest) {
   EFI_HANDLE Handle = nullptr;
   UINTN BufferSize = sizeof(Handle);
   EFI_STATUS Status = gBS->LocateHandle(ByProtocol, &gRedfishServiceProtocolGuid, nullptr,
@@ -93,7 +113,7 @@ EFI_STATUS SendRestRequest(EFI_REST_PROTOCOL *Rest, EFI_HTTP_METHOD Method, cons
   if (!ResponseData) {
     return EFI_OUT_OF_RESOURCES;
   }
-  Response.Data.Response = ResponseData.Get();
+  Contents.Place(ResponseData.Get());
 
   if (!IsServiceInstance(Rest)) {
     return EFI_NOT_STARTED;
@@ -107,7 +127,7 @@ EFI_STATUS SendRestRequest(EFI_REST_PROTOCOL *Rest, EFI_HTTP_METHOD Method, cons
       }
       *ResponseBody = Contents.TakeBody();
     }
-    *StatusCode = ResponseData->StatusCode;
+    *StatusCode = Contents.StatusCode();
   }
   return Status;
 }

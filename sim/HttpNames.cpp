@@ -83,3 +83,12 @@ EFI_HTTP_STATUS_CODE HttpStatusCodeOf(UINT32 Number) {
   }
   return HTTP_STATUS_UNSUPPORTED_STATUS;
 }
+
+UINT32 HttpStatusNumberOf(UINT32 Code) {
+  for (const HTTP_STATUS_ENTRY &Entry : mStatusCodes) {
+    if (static_cast<UINT32>(Entry.Code) == Code) {
+      return Entry.Number;
+    }
+  }
+  return 0;
+}

@@ -14,3 +14,7 @@ const CHAR8 *HttpMethodName(UINT32 Method);
 /// The EFI_HTTP_STATUS_CODE of an HTTP status number;
 /// HTTP_STATUS_UNSUPPORTED_STATUS for a number the enumeration does not name.
 EFI_HTTP_STATUS_CODE HttpStatusCodeOf(UINT32 Number);
+
+/// The HTTP status number an EFI_HTTP_STATUS_CODE value names; 0 for a value
+/// the enumeration does not name (HTTP_STATUS_UNSUPPORTED_STATUS included).
+UINT32 HttpStatusNumberOf(UINT32 Code);

@@ -35,10 +35,16 @@ const BOOT_PLAN &PlatformRunner::PlanOf(UINT32 Boot) const {
   return mScenario.Parts().Boot(Index < Count ? Index : Count - 1);
 }
 
-void PlatformRunner::InstallOnNewHandle(EFI_BOOT_SERVICES *BootServices, EFI_GUID *Guid,
-                                        VOID *Interface, const CHAR8 *What) {
+EFI_HANDLE PlatformRunner::InstallOnNewHandle(EFI_BOOT_SERVICES *BootServices, EFI_GUID *Guid,
+                                              VOID *Interface, const CHAR8 *What) {
   EFI_HANDLE Handle = nullptr;
-  EFI_STATUS Status = BootServices->InstallProtocolInterface(&Handle, Guid, EFI_NATIVE_INTERFACE,
+  InstallOn(BootServices, &Handle, Guid, Interface, What);
+  return Handle;
+}
+
+void PlatformRunner::InstallOn(EFI_BOOT_SERVICES *BootServices, EFI_HANDLE *Handle, EFI_GUID *Guid,
+                               VOID *Interface, const CHAR8 *What) {
+  EFI_STATUS Status = BootServices->InstallProtocolInterface(Handle, Guid, EFI_NATIVE_INTERFACE,
                                                              Interface);
   CHAR8 Note[NOTE_SIZE] = {};
   StatusNote(Note, What, Status);
@@ -52,12 +58,26 @@ EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *Syst
   // set in the previous boot takes effect now.
   mRecord = mNvdimm.BeginBoot();
   EFI_STATUS DriverStatus = EFI_NOT_STARTED;
+  // The handles of this boot's latest "nvdimm" and "rest" steps.
+  EFI_HANDLE NvdimmHandle = nullptr;
+  EFI_HANDLE RestHandle = nullptr;
 
   for (UINTN Index = 0; Index < Plan.StepCount; Index++) {
     switch (Plan.Steps[Index]) {
       case BootStep::Nvdimm:
-        InstallOnNewHandle(BootServices, &gNvdimmActionProtocolGuid, mRecord,
-                           "nvdimm: NVDIMM action protocol installed: ");
+        NvdimmHandle = InstallOnNewHandle(BootServices, &gNvdimmActionProtocolGuid, mRecord,
+                                          "nvdimm: NVDIMM action protocol installed: ");
+        break;
+      case BootStep::NvdimmTwice:
+        // Once more on its own handle, which the firmware refuses, then on
+        // a second handle: two handles carry the one record.
+        if (NvdimmHandle != nullptr) {
+          InstallOn(BootServices, &NvdimmHandle, &gNvdimmActionProtocolGuid, mRecord,
+                    "nvdimmTwice: NVDIMM action protocol installed again on its handle: ");
+        }
+        NvdimmHandle = InstallOnNewHandle(
+            BootServices, &gNvdimmActionProtocolGuid, mRecord,
+            "nvdimmTwice: NVDIMM action protocol installed on another handle: ");
         break;
       case BootStep::Redfish: {
         // Both protocols go on one handle before anyone is notified, as
@@ -72,8 +92,18 @@ EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *Syst
         break;
       }
       case BootStep::Rest:
-        InstallOnNewHandle(BootServices, &gEfiRestProtocolGuid, mService.PlainRest(),
-                           "rest: REST protocol installed alone: ");
+        RestHandle = InstallOnNewHandle(BootServices, &gEfiRestProtocolGuid, mService.PlainRest(),
+                                        "rest: REST protocol installed alone: ");
+        break;
+      case BootStep::RedfishSameHandle:
+        // Added to a handle that already carries REST: nothing about REST is
+        // installed, so only a Redfish-ready installation tells the driver.
+        InstallOn(BootServices, &RestHandle, &gRedfishServiceProtocolGuid,
+                  mService.ServiceProtocol(),
+                  RestHandle != nullptr
+                      ? "redfishSameHandle: Redfish service protocol installed on the REST handle: "
+                      : "redfishSameHandle: no REST handle; Redfish service protocol installed "
+                        "alone: ");
         break;
       case BootStep::RedfishReady:
         InstallOnNewHandle(BootServices, &gRedfishReadyGuid, nullptr,

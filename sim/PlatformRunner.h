@@ -41,8 +41,13 @@ class PlatformRunner {
   NvdimmComponent &Nvdimm() { return mNvdimm; }
 
  private:
-  void InstallOnNewHandle(EFI_BOOT_SERVICES *BootServices, EFI_GUID *Guid, VOID *Interface,
-                          const CHAR8 *What);
+  /// Installs Interface on a new handle and returns it; notes What and the
+  /// status in the trace.
+  EFI_HANDLE InstallOnNewHandle(EFI_BOOT_SERVICES *BootServices, EFI_GUID *Guid, VOID *Interface,
+                                const CHAR8 *What);
+  /// The same on *Handle (a new one when null).
+  void InstallOn(EFI_BOOT_SERVICES *BootServices, EFI_HANDLE *Handle, EFI_GUID *Guid,
+                 VOID *Interface, const CHAR8 *What);
 
   const Scenario &mScenario;
   Trace &mLog;

@@ -20,10 +20,15 @@ struct REDFISH_OVERRIDE_SPEC {
   const CHAR8 *Uri;  ///< null: every URI matches
   bool HasCode;
   UINT32 Code;  ///< 100 to 999
+  bool HasStatusCode;
+  UINT32 StatusCode;  ///< placed as it stands in the response record, named or not
+  bool OwnRecord;     ///< the answer comes in a response record of the producer's own
   bool HasBody;
   const CHAR8 *Body;  ///< null with HasBody: the answer has no body
+  UINTN BodyLength;   ///< of Body, which "bodyFill" may make several megabytes long
   bool HasTransport;
-  EFI_STATUS Transport;  ///< SendReceive returns this, with no response
+  EFI_STATUS Transport;  ///< SendReceive returns this: with no response, or with
+                         ///< the answer anyway when code, statusCode or body is given
   bool Limited;          ///< false: serves every matching request
   UINT64 Times;          ///< with Limited: how many requests it serves
 };

@@ -8,8 +8,11 @@
 
 struct RedfishService::ANSWER {
   bool NoResponse = false;  // a transport failure: SendReceive returns Status
-  EFI_STATUS Status = EFI_SUCCESS;
+  EFI_STATUS Status = EFI_SUCCESS;  // with a response too: what SendReceive returns
   UINT32 Code = 0;
+  bool RawCode = false;  // the response record gets StatusCode as it stands
+  UINT32 StatusCode = 0;
+  bool OwnRecord = false;  // the code goes in a response record of the producer's own
   const CHAR8 *Body = nullptr;  // borrowed; null: no body
   UINTN BodyLength = 0;
   SimBlock Merged;  // an accepted PATCH: the resource's new body
@@ -129,11 +132,16 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
 
   ANSWER Result;
   EFI_STATUS Status = EFI_OUT_OF_RESOURCES;
+  bool Answered = false;
   if (Answer(Data->Method, Uri.Get(), UriLength, static_cast<const CHAR8 *>(Request->Body),
              Request->BodyLength, &Result)) {
     Status = Result.NoResponse ? Result.Status : HandOver(Result, Response);
+    Answered = Status == EFI_SUCCESS && !Result.NoResponse;
+    if (Answered) {
+      // A producer that fails the call may still have filled the response.
+      Status = Result.Status;
+    }
   }
-  bool Answered = Status == EFI_SUCCESS && !Result.NoResponse;
   if (Answered && Result.Target != nullptr) {
     cJSON_free(Result.Target->Body);
     Result.Target->BodyLength = Result.MergedLength;
@@ -156,9 +164,11 @@ bool RedfishService::Answer(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriL
     }
   }
   if (Override != nullptr && Override->HasTransport) {
-    Result->NoResponse = true;
     Result->Status = Override->Transport;
-    return true;
+    if (!Override->HasCode && !Override->HasStatusCode && !Override->HasBody) {
+      Result->NoResponse = true;
+      return true;
+    }
   }
   if (!AnswerService(Method, Uri, UriLength, Body, BodyLength, Result)) {
     return false;
@@ -169,9 +179,16 @@ bool RedfishService::Answer(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriL
     if (Override->HasCode) {
       Result->Code = Override->Code;
     }
+    Result->OwnRecord = Override->OwnRecord;
+    if (Override->HasStatusCode) {
+      // The trace names the number such a value stands for, 0 for none.
+      Result->RawCode = true;
+      Result->StatusCode = Override->StatusCode;
+      Result->Code = HttpStatusNumberOf(Override->StatusCode);
+    }
     if (Override->HasBody) {
       Result->Body = Override->Body;
-      Result->BodyLength = Override->Body != nullptr ? SimStringLength(Override->Body) : 0;
+      Result->BodyLength = Override->BodyLength;
     }
   }
   return true;
@@ -245,8 +262,19 @@ EFI_STATUS RedfishService::HandOver(const ANSWER &Result, EFI_HTTP_MESSAGE *Resp
       return EFI_OUT_OF_RESOURCES;
     }
   }
+  EFI_HTTP_RESPONSE_DATA *Record = Response->Data.Response;
+  if (Result.OwnRecord) {
+    // The record the caller placed is left untouched.
+    Record = Blocks.Keep(static_cast<EFI_HTTP_RESPONSE_DATA *>(
+        AllocateForDriver(mHost, sizeof(EFI_HTTP_RESPONSE_DATA))));
+    if (Record == nullptr) {
+      return EFI_OUT_OF_RESOURCES;
+    }
+  }
   Blocks.HandedOver();
-  Response->Data.Response->StatusCode = HttpStatusCodeOf(Result.Code);
+  Record->StatusCode = Result.RawCode ? static_cast<EFI_HTTP_STATUS_CODE>(Result.StatusCode)
+                                      : HttpStatusCodeOf(Result.Code);
+  Response->Data.Response = Record;
   Response->HeaderCount = HeaderCount;
   Response->Headers = Headers;
   Response->Body = Body;

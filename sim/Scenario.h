@@ -20,7 +20,9 @@ enum class BootStep : UINT8 {
   LocalRequest,
   Driver,
   ResetWarm,
-  ResetCold
+  ResetCold,
+  RedfishSameHandle,
+  NvdimmTwice
 };
 
 /// The step's name in a scenario file ("nvdimm", "resetWarm", ...).
@@ -49,10 +51,14 @@ class RedfishSettings {
  private:
   [[nodiscard]] bool ReadResources(cJSON *Member, ScenarioReader &Reader);
   [[nodiscard]] bool ReadOverrides(const cJSON *Member, ScenarioReader &Reader);
+  /// Reads entry Index's "bodyFill" and builds the filled body it serves.
+  [[nodiscard]] bool ReadFill(const cJSON *Member, REDFISH_OVERRIDE_SPEC &Override, UINTN Index,
+                              ScenarioReader &Reader);
   void ReleaseBodies();
 
   SimArray<REDFISH_RESOURCE_SPEC> mResources;
   SimArray<REDFISH_OVERRIDE_SPEC> mOverrides;
+  SimArray<CHAR8 *> mFilledBodies;  ///< one slot per override; from cJSON_malloc
   REDFISH_CONFIG mConfig;
 };
 

@@ -10,9 +10,10 @@ constexpr const CHAR8 *mExpectMembers[] = {"events", "final", "none"};
 
 constexpr const CHAR8 *mStepNames[] = {
     "nvdimm",       "redfish", "rest",      "redfishReady", "localRequestTrigger",
-    "localRequest", "driver",  "resetWarm", "resetCold"};
+    "localRequest", "driver",  "resetWarm", "resetCold",    "redfishSameHandle",
+    "nvdimmTwice"};
 static_assert(sizeof(mStepNames) / sizeof(mStepNames[0]) ==
-                  static_cast<UINTN>(BootStep::ResetCold) + 1,
+                  static_cast<UINTN>(BootStep::NvdimmTwice) + 1,
               "one name per boot step");
 
 constexpr BootStep mDefaultSteps[] = {BootStep::Nvdimm, BootStep::Redfish, BootStep::Driver};

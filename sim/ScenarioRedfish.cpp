@@ -7,7 +7,13 @@
 namespace {
 
 constexpr const CHAR8 *mRedfishMembers[] = {"resources", "responses", "serviceStatus"};
-constexpr const CHAR8 *mOverrideMembers[] = {"method", "uri", "code", "body", "transport", "times"};
+constexpr const CHAR8 *mOverrideMembers[] = {
+    "method", "uri", "code", "statusCode", "ownRecord", "body", "bodyFill", "transport", "times"};
+constexpr const CHAR8 *mFillMembers[] = {"text", "count", "at"};
+
+/// The most bytes a "bodyFill" may add: enough for bodies of several
+/// megabytes, little enough for any host running the emulator.
+constexpr UINT64 MAX_FILL_BYTES = 64ULL << 20;
 
 /// {"raw": ...} alone: a body served byte for byte.
 bool IsRawForm(const cJSON *Value) {
@@ -28,6 +34,67 @@ void RedfishSettings::ReleaseBodies() {
       mResources[Index].Body = nullptr;
     }
   }
+  for (UINTN Index = 0; Index < mFilledBodies.Count(); Index++) {
+    if (mFilledBodies[Index] != nullptr) {
+      cJSON_free(mFilledBodies[Index]);
+      mFilledBodies[Index] = nullptr;
+    }
+  }
+}
+
+bool RedfishSettings::ReadFill(const cJSON *Member, REDFISH_OVERRIDE_SPEC &Override, UINTN Index,
+                               ScenarioReader &Reader) {
+  ScenarioReader::Scope Path(Reader, "bodyFill");
+  if (!Override.HasBody || Override.Body == nullptr) {
+    return Reader.Fail("needs a \"body\" text to fill");
+  }
+  if (!Reader.CheckObject(Member, mFillMembers, sizeof(mFillMembers) / sizeof(CHAR8 *))) {
+    return false;
+  }
+  const CHAR8 *Text = nullptr;
+  UINT64 Count = 0;
+  UINT64 At = Override.BodyLength;
+  {
+    ScenarioReader::Scope TextPath(Reader, "text");
+    if (!Reader.ReadString(ScenarioMember(Member, "text"), &Text)) {
+      return false;
+    }
+    if (Text[0] == '\0') {
+      return Reader.Fail("cannot be empty");
+    }
+  }
+  const UINTN TextLength = SimStringLength(Text);
+  {
+    ScenarioReader::Scope CountPath(Reader, "count");
+    if (!Reader.ReadUint(ScenarioMember(Member, "count"), 1, MAX_FILL_BYTES / TextLength,
+                         &Count)) {
+      return false;
+    }
+  }
+  const cJSON *AtMember = ScenarioMember(Member, "at");
+  if (AtMember != nullptr) {
+    ScenarioReader::Scope AtPath(Reader, "at");
+    if (!Reader.ReadUint(AtMember, 0, Override.BodyLength, &At)) {
+      return false;
+    }
+  }
+  // The body's text up to At, Count copies of Text, the rest of the body.
+  const UINTN Length = Override.BodyLength + static_cast<UINTN>(Count) * TextLength;
+  auto *Filled = static_cast<CHAR8 *>(cJSON_malloc(Length + 1));
+  if (Filled == nullptr) {
+    return Reader.Fail("out of memory");
+  }
+  mFilledBodies[Index] = Filled;
+  SimCopyBytes(Filled, Override.Body, static_cast<UINTN>(At));
+  CHAR8 *Cursor = Filled + At;
+  for (UINT64 Copy = 0; Copy < Count; Copy++, Cursor += TextLength) {
+    SimCopyBytes(Cursor, Text, TextLength);
+  }
+  SimCopyBytes(Cursor, Override.Body + At, Override.BodyLength - static_cast<UINTN>(At));
+  Filled[Length] = '\0';
+  Override.Body = Filled;
+  Override.BodyLength = Length;
+  return true;
 }
 
 bool RedfishSettings::Read(cJSON *Member, ScenarioReader &Reader) {
@@ -107,7 +174,7 @@ bool RedfishSettings::ReadOverrides(const cJSON *Member, ScenarioReader &Reader)
   if (Count > SCENARIO_MAX_MEMBERS) {
     return Reader.Fail("has more than 4096 entries");
   }
-  if (!mOverrides.Allocate(Count)) {
+  if (!mOverrides.Allocate(Count) || !mFilledBodies.Allocate(Count)) {
     return Reader.Fail("out of memory");
   }
   UINTN Index = 0;
@@ -141,12 +208,26 @@ bool RedfishSettings::ReadOverrides(const cJSON *Member, ScenarioReader &Reader)
         }
         Override.HasCode = true;
         Override.Code = static_cast<UINT32>(Number);
+      } else if (SimStringEqual(Name, "statusCode")) {
+        if (!Reader.ReadUint(Item, 0, 0xFFFFFFFF, &Number)) {
+          return false;
+        }
+        Override.HasStatusCode = true;
+        Override.StatusCode = static_cast<UINT32>(Number);
+      } else if (SimStringEqual(Name, "ownRecord")) {
+        if (!cJSON_IsBool(Item)) {
+          return Reader.Fail("must be true or false");
+        }
+        Override.OwnRecord = cJSON_IsTrue(Item) != 0;
       } else if (SimStringEqual(Name, "body")) {
         if (!cJSON_IsString(Item) && !cJSON_IsNull(Item)) {
           return Reader.Fail("must be a string, or null for no body");
         }
         Override.HasBody = true;
         Override.Body = cJSON_IsString(Item) ? Item->valuestring : nullptr;
+        Override.BodyLength = Override.Body != nullptr ? SimStringLength(Override.Body) : 0;
+      } else if (SimStringEqual(Name, "bodyFill")) {
+        // Read once every other member is known: it fills the body.
       } else if (SimStringEqual(Name, "transport")) {
         if (!Reader.ReadStatus(Item, &Override.Transport)) {
           return false;
@@ -159,12 +240,17 @@ bool RedfishSettings::ReadOverrides(const cJSON *Member, ScenarioReader &Reader)
         Override.Limited = true;
       }
     }
-    if (!Override.HasCode && !Override.HasBody && !Override.HasTransport) {
-      return Reader.Fail("must give \"code\", \"body\" or \"transport\"");
+    if (!Override.HasCode && !Override.HasStatusCode && !Override.HasBody &&
+        !Override.HasTransport && !Override.OwnRecord) {
+      return Reader.Fail("must give \"code\", \"statusCode\", \"body\" or \"transport\"");
     }
-    if (Override.HasTransport && (Override.HasCode || Override.HasBody)) {
-      ScenarioReader::Scope ItemPath(Reader, "transport");
-      return Reader.Fail("cannot be combined with \"code\" or \"body\": no answer comes");
+    if (Override.HasCode && Override.HasStatusCode) {
+      ScenarioReader::Scope ItemPath(Reader, "statusCode");
+      return Reader.Fail("cannot be combined with \"code\": both set the status code");
+    }
+    const cJSON *Fill = ScenarioMember(Entry, "bodyFill");
+    if (Fill != nullptr && !ReadFill(Fill, Override, Index, Reader)) {
+      return false;
     }
   }
   mConfig.Overrides = mOverrides.Get();

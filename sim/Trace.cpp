@@ -216,6 +216,9 @@ Trace::Trace(TraceSink Lines, TraceSink Account) : mLines(Lines), mAccount(Accou
 Trace::~Trace() { cJSON_Delete(mEvents); }
 
 cJSON *Trace::NewEvent(const CHAR8 *Kind) {
+  if (!mKeepEvents && mLines.Write == nullptr && mAccount.Write == nullptr) {
+    return nullptr;
+  }
   cJSON *Event = cJSON_CreateObject();
   if (Event == nullptr) {
     return nullptr;
@@ -237,6 +240,10 @@ void Trace::Emit(cJSON *Event) {
     Writer.Put('\n');
   }
   TraceWriteAccount(Event, mAccount);
+  if (!mKeepEvents) {
+    cJSON_Delete(Event);
+    return;
+  }
   if (mEvents == nullptr) {
     mEvents = cJSON_CreateArray();
   }

@@ -67,11 +67,18 @@ class Trace {
   UINT32 Boot() const { return mBoot; }
 
   /// A new event object with "boot" and "event" set; null on allocation
-  /// failure. Pass it to Emit, which takes ownership.
+  /// failure, and when nothing would see the event (no event is kept and
+  /// neither sink writes). Pass it to Emit, which takes ownership.
   cJSON *NewEvent(const CHAR8 *Kind);
 
-  /// Writes the event to both sinks and keeps it for Events().
+  /// Writes the event to both sinks and keeps it for Events() (or, with
+  /// KeepEvents(false), releases it).
   void Emit(cJSON *Event);
+
+  /// Whether Emit keeps events for Events(), as it does by default. A long
+  /// run (a benchmark) turns keeping off so that memory does not grow with
+  /// its events; the events kept before stay.
+  void KeepEvents(bool Keep) { mKeepEvents = Keep; }
 
   /// Writes one free line of the readable account (a step, a note).
   void Note(const CHAR8 *Text);
@@ -83,5 +90,6 @@ class Trace {
   TraceSink mLines;
   TraceSink mAccount;
   UINT32 mBoot = 1;
+  bool mKeepEvents = true;
   cJSON *mEvents = nullptr;
 };

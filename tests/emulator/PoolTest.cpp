@@ -121,6 +121,47 @@ TEST_F(PoolTest, DriverHeldExcludesContextRecord) {
   EXPECT_EQ(Machine.TakeProblems(), std::vector<std::string>{Stale});
 }
 
+// The driver's high-water mark counts its own blocks (context included) and
+// what the platform handed over, not the platform's blocks; a reset starts
+// it from what the driver holds, and a new boot from nothing.
+TEST_F(PoolTest, DriverPeakBytesIsTheHighWaterMark) {
+  VOID *Body = Allocate(1000);
+  VOID *First, *Second;
+  {
+    SideScope AsDriver(Side::Driver);
+    First = Allocate(100);
+    Second = Allocate(50);
+    EXPECT_EQ(Machine.DriverPeakBytes(), 150u);
+    EXPECT_EQ(Bs->FreePool(Second), EFI_SUCCESS);
+    Allocate(20);
+  }
+  EXPECT_EQ(Machine.DriverPeakBytes(), 150u);
+  Machine.HandOver(Body);
+  EXPECT_EQ(Machine.DriverPeakBytes(), 1120u);
+  // A block the driver holds counts off when the platform frees it too.
+  EXPECT_EQ(Bs->FreePool(Body), EFI_SUCCESS);
+  Machine.ResetDriverPeak();
+  EXPECT_EQ(Machine.DriverPeakBytes(), 120u);
+  {
+    SideScope AsDriver(Side::Driver);
+    EXPECT_EQ(Bs->FreePool(First), EFI_SUCCESS);
+    Allocate(60);
+  }
+  EXPECT_EQ(Machine.DriverPeakBytes(), 120u);
+  Machine.ResetDriverPeak();
+  EXPECT_EQ(Machine.DriverPeakBytes(), 80u);
+
+  Machine.BeginBoot();
+  EXPECT_EQ(Machine.DriverPeakBytes(), 0u);
+  {
+    SideScope AsDriver(Side::Driver);
+    Allocate(8);
+  }
+  EXPECT_EQ(Machine.DriverPeakBytes(), 8u);
+  Machine.PowerOn();
+  EXPECT_EQ(Machine.DriverPeakBytes(), 0u);
+}
+
 // Calls into the platform nest and return to the side that made them.
 TEST_F(PoolTest, PlatformCallsNest) {
   Machine.SetSide(Side::Driver);

@@ -14,6 +14,7 @@ constexpr char ACTION_STATUS[] = "/redfish/v1/Oem/Velk/Viz/ActionStatus";
 struct Exchange {
   EFI_STATUS Status = EFI_SUCCESS;
   EFI_HTTP_STATUS_CODE Code = HTTP_STATUS_UNSUPPORTED_STATUS;
+  bool OwnRecord = false;  ///< the answer came in a response record of the service's own
   bool HasBody = false;
   std::string Body;
   std::vector<std::pair<std::string, std::string>> Headers;
@@ -51,7 +52,12 @@ class RedfishServiceTest : public ::testing::Test {
     Exchange Result;
     Result.Status = Rest->SendReceive(Rest, &Request, &Response);
     EXPECT_EQ(Host.Depth, 0);
-    Result.Code = ResponseData.StatusCode;
+    Result.Code = Response.Data.Response->StatusCode;
+    if (Response.Data.Response != &ResponseData) {
+      Result.OwnRecord = true;
+      EXPECT_EQ(ResponseData.StatusCode, HTTP_STATUS_UNSUPPORTED_STATUS);
+      Pool.Services.FreePool(Response.Data.Response);
+    }
     for (UINTN Index = 0; Index < Response.HeaderCount; Index++) {
       Result.Headers.emplace_back(Response.Headers[Index].FieldName,
                                   Response.Headers[Index].FieldValue);
@@ -221,6 +227,57 @@ TEST_F(RedfishServiceTest, OverridesReplaceAnswers) {
   // The trace shows the number answered, and null with no response.
   EXPECT_NE(Line(0).find("\"code\":299,\"status\":\"EFI_SUCCESS\""), std::string::npos);
   EXPECT_NE(Line(4).find("\"code\":null,\"status\":\"EFI_TIMEOUT\""), std::string::npos);
+}
+
+// The misbehaving producer: a failed call that still hands over an answer
+// (headers and body), a status code placed as it stands whether
+// EFI_HTTP_STATUS_CODE names it or not, and a body filled to megabytes.
+TEST_F(RedfishServiceTest, MisbehavingAnswers) {
+  Load(R"({"redfish": {"resources": {"/a": {"S": 1}}, "responses": [
+    {"method": "GET", "uri": "/a", "transport": "EFI_DEVICE_ERROR", "code": 200, "body": "{}",
+     "times": 1},
+    {"method": "GET", "uri": "/a", "statusCode": 4294967295, "times": 1},
+    {"method": "GET", "uri": "/a", "statusCode": 7, "times": 1},
+    {"method": "GET", "uri": "/a", "body": "[\"\"]", "times": 1,
+     "bodyFill": {"at": 2, "text": "ab", "count": 2097152}},
+    {"method": "PATCH", "transport": "EFI_TIMEOUT", "statusCode": 7, "times": 1},
+    {"method": "GET", "uri": "/a", "ownRecord": true, "times": 1}
+  ]}})");
+  Exchange Failed = Send(HttpMethodGet, u"/a");
+  EXPECT_EQ(Failed.Status, EFI_DEVICE_ERROR);
+  EXPECT_EQ(Failed.Code, HTTP_STATUS_200_OK);
+  EXPECT_EQ(Failed.Body, "{}");
+  EXPECT_EQ(Failed.Headers.size(), 2U);
+
+  EXPECT_EQ(static_cast<UINT32>(Send(HttpMethodGet, u"/a").Code), 0xFFFFFFFFU);
+  Exchange Named = Send(HttpMethodGet, u"/a");
+  EXPECT_EQ(Named.Code, HTTP_STATUS_204_NO_CONTENT);
+  EXPECT_EQ(Named.Body, "{\"S\":1}");
+
+  Exchange Filled = Send(HttpMethodGet, u"/a");
+  ASSERT_EQ(Filled.Body.size(), 4U + 4194304U);
+  EXPECT_EQ(Filled.Body.substr(0, 6), "[\"abab");
+  EXPECT_EQ(Filled.Body.substr(Filled.Body.size() - 4), "ab\"]");
+
+  // A failed PATCH with an answer merges nothing.
+  Exchange Patched = Send(HttpMethodPatch, u"/a", "{\"S\":2}");
+  EXPECT_EQ(Patched.Status, EFI_TIMEOUT);
+  EXPECT_EQ(Patched.Code, HTTP_STATUS_204_NO_CONTENT);
+  EXPECT_EQ(Held("/a"), "{\"S\":1}");
+
+  // The answer in a record of the service's own, handed over like the body.
+  Exchange Own = Send(HttpMethodGet, u"/a");
+  EXPECT_TRUE(Own.OwnRecord);
+  EXPECT_EQ(Own.Code, HTTP_STATUS_200_OK);
+  EXPECT_EQ(Own.Body, "{\"S\":1}");
+  EXPECT_FALSE(Send(HttpMethodGet, u"/a").OwnRecord);
+
+  // The trace has the answer's number with the call's status; 0 for a
+  // status code no number stands for.
+  EXPECT_NE(Line(0).find("\"code\":200,\"status\":\"EFI_DEVICE_ERROR\""), std::string::npos);
+  EXPECT_NE(Line(1).find("\"code\":0,\"status\":\"EFI_SUCCESS\""), std::string::npos);
+  EXPECT_NE(Line(2).find("\"code\":204,"), std::string::npos);
+  EXPECT_NE(Line(4).find("\"code\":204,\"status\":\"EFI_TIMEOUT\""), std::string::npos);
 }
 
 // Requests the service cannot read are refused with EFI_INVALID_PARAMETER and

@@ -54,6 +54,34 @@ TEST(TraceEvents, AreKeptInOrderWithoutSinks) {
   EXPECT_STREQ(cJSON_GetObjectItem(Second, "boot")->valuestring, "3");
 }
 
+// Without keeping, events still reach both sinks but are not held; those
+// kept before stay, and keeping again appends after them. A trace that
+// neither keeps nor writes builds no event.
+TEST(TraceEvents, NotKeptAreWrittenAndReleased) {
+  std::string Lines;
+  std::string Account;
+  Trace Log(StringSink(Lines), StringSink(Account));
+  Log.Emit(Log.NewEvent("kept"));
+  Log.KeepEvents(false);
+  Log.Emit(Log.NewEvent("dropped"));
+  Log.KeepEvents(true);
+  Log.Emit(Log.NewEvent("again"));
+  EXPECT_EQ(Lines,
+            "{\"boot\":1,\"event\":\"kept\"}\n{\"boot\":1,\"event\":\"dropped\"}\n"
+            "{\"boot\":1,\"event\":\"again\"}\n");
+  EXPECT_NE(Account.find("dropped"), std::string::npos);
+  ASSERT_EQ(cJSON_GetArraySize(Log.Events()), 2);
+  EXPECT_STREQ(cJSON_GetObjectItem(cJSON_GetArrayItem(Log.Events(), 1), "event")->valuestring,
+               "again");
+
+  // With no sink either, nothing would see an event: none is built.
+  Trace Silent(NoSink(), NoSink());
+  Silent.KeepEvents(false);
+  EXPECT_EQ(Silent.NewEvent("unseen"), nullptr);
+  Silent.Emit(nullptr);
+  EXPECT_EQ(Silent.Events(), nullptr);
+}
+
 // One readable line per event, bodies on one line, and notes as given.
 TEST_F(TraceTest, WritesAReadableAccount) {
   cJSON *Get = Log.NewEvent("rest");
