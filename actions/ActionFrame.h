@@ -19,9 +19,10 @@ class ActionResource {
 
   /// GETs Uri and parses its body. FALSE when the handler must end: nothing
   /// could be read (nothing is reported), or the body does not parse; then
-  /// ParseFormat, with the parser's error position for its "%a" (null when
-  /// the parse ran out of memory), is formatted into Message (MessageSize
-  /// bytes) and reported as "Failed".
+  /// ParseFormat, with the parser's error position for its "%a" (for a
+  /// document nested too deep, the bracket that goes too deep, see
+  /// core/JsonDepth.h; null when the parse ran out of memory), is formatted
+  /// into Message (MessageSize bytes) and reported as "Failed".
   [[nodiscard]] bool Load(EFI_REST_PROTOCOL *Rest, const CHAR16 *Uri, const CHAR8 *ParseFormat,
                           CHAR8 *Message, UINTN MessageSize);
 

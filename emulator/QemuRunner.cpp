@@ -96,6 +96,110 @@ JsonPointer WithoutHostOnlyEvents(const cJSON *Expect) {
 /// What one boot's records said about the run.
 enum class BootEnd { NextBoot, RunOver };
 
+/// The records of every boot, taken in order: events go to the trace file
+/// as they came and to the list the expectations are checked on, account
+/// lines to the account.
+class RunRecords {
+ public:
+  RunRecords(std::FILE *TraceFile, std::FILE *AccountFile)
+      : mTraceFile(TraceFile), mAccountFile(AccountFile), mEvents(cJSON_CreateArray()) {}
+
+  /// Takes one boot's records, which end with the next boot's state or the
+  /// end of the run. False with the problem in Problem; otherwise End, and
+  /// for another boot the carried state in State.
+  [[nodiscard]] bool TakeBoot(const std::vector<ChannelRecord> &Records, BootEnd *End,
+                              std::string *State, std::string *Problem);
+
+  /// Every event so far (null when out of memory).
+  const cJSON *Events() const { return mEvents.get(); }
+
+ private:
+  std::FILE *mTraceFile;
+  std::FILE *mAccountFile;
+  JsonPointer mEvents;
+};
+
+bool RunRecords::TakeBoot(const std::vector<ChannelRecord> &Records, BootEnd *End,
+                          std::string *State, std::string *Problem) {
+  bool Ended = false;
+  for (const ChannelRecord &Record : Records) {
+    if (Ended) {
+      *Problem = "the platform image wrote past the boot's end";
+      return false;
+    }
+    switch (Record.Tag) {
+      case CHANNEL_EVENT: {
+        if (mTraceFile != nullptr) {
+          std::fwrite(Record.Payload.data(), 1, Record.Payload.size(), mTraceFile);
+          std::fputc('\n', mTraceFile);
+        }
+        cJSON *Event = ParseTraceLine(Record.Payload);
+        if (Event == nullptr || !mEvents || !cJSON_AddItemToArray(mEvents.get(), Event)) {
+          cJSON_Delete(Event);
+          *Problem = "a trace line does not read: " + Record.Payload.substr(0, 160);
+          return false;
+        }
+        break;
+      }
+      case CHANNEL_ACCOUNT:
+        std::fwrite(Record.Payload.data(), 1, Record.Payload.size(), mAccountFile);
+        std::fputc('\n', mAccountFile);
+        break;
+      case CHANNEL_NEXT_BOOT:
+        *State = Record.Payload;
+        *End = BootEnd::NextBoot;
+        Ended = true;
+        break;
+      case CHANNEL_RUN_OVER:
+        *End = BootEnd::RunOver;
+        Ended = true;
+        break;
+      case CHANNEL_FAILURE:
+        *Problem = "the platform image failed: " + Record.Payload;
+        return false;
+      default:
+        *Problem = "the trace channel holds a record of unknown kind '" +
+                   std::string(1, Record.Tag) + "'";
+        return false;
+    }
+  }
+  if (!Ended) {
+    *Problem = "the machine stopped before the platform image finished the boot";
+    return false;
+  }
+  return true;
+}
+
+/// Boots the machine until the platform image says the run is over. False
+/// with the problem, naming the boot, in Problem.
+bool RunBoots(QemuMachine &Machine, RunRecords &Run, std::FILE *AccountFile, bool Quiet,
+              std::string *Problem) {
+  std::string State;
+  for (unsigned Boot = 1; Boot <= MAX_BOOTS; Boot++) {
+    if (!Quiet) {
+      std::fprintf(AccountFile, "boot %u\n", Boot);
+      std::fflush(AccountFile);
+    }
+    std::string Channel;
+    if (!Machine.PutState(State, Problem) || !Machine.Boot(Boot, &Channel, Problem)) {
+      return false;
+    }
+    std::vector<ChannelRecord> Records;
+    BootEnd End = BootEnd::RunOver;
+    if (!SplitChannel(Channel, &Records, Problem) ||
+        !Run.TakeBoot(Records, &End, &State, Problem)) {
+      *Problem = "boot " + std::to_string(Boot) + ": " + *Problem +
+                 "; the firmware console ended with:\n" + Machine.ConsoleTail(Boot);
+      return false;
+    }
+    if (End == BootEnd::RunOver) {
+      return true;
+    }
+  }
+  *Problem = "the platform image asked for a boot past the 8th";
+  return false;
+}
+
 }  // namespace
 
 int RunScenarioInQemu(const RunOptions &Options, const QemuOptions &Qemu) {
@@ -152,79 +256,11 @@ int RunScenarioInQemu(const RunOptions &Options, const QemuOptions &Qemu) {
   Setup.Account = !Options.Quiet;
   Setup.TimeoutSeconds = Qemu.TimeoutSeconds;
   QemuMachine Machine;
+  RunRecords Records(TraceFile.get(), AccountFile);
   std::string Problem;
-  if (!Machine.Prepare(Setup, &Problem)) {
+  if (!Machine.Prepare(Setup, &Problem) ||
+      !RunBoots(Machine, Records, AccountFile, Options.Quiet, &Problem)) {
     return PlatformFailed(Options, Problem);
-  }
-
-  JsonPointer Events(cJSON_CreateArray());
-  std::string State;
-  for (unsigned Boot = 1;; Boot++) {
-    if (Boot > MAX_BOOTS) {
-      return PlatformFailed(Options, "the platform image asked for a boot past the 8th");
-    }
-    if (!Options.Quiet) {
-      std::fprintf(AccountFile, "boot %u\n", Boot);
-      std::fflush(AccountFile);
-    }
-    std::string Channel;
-    std::vector<ChannelRecord> Records;
-    if (!Machine.PutState(State, &Problem) || !Machine.Boot(Boot, &Channel, &Problem)) {
-      return PlatformFailed(Options, Problem);
-    }
-    std::string BootName = "boot " + std::to_string(Boot) + ": ";
-    if (!SplitChannel(Channel, &Records, &Problem)) {
-      return PlatformFailed(Options, BootName + Problem + "; the firmware console ended with:\n" +
-                                         Machine.ConsoleTail(Boot));
-    }
-    bool Ended = false;
-    BootEnd End = BootEnd::RunOver;
-    for (const ChannelRecord &Record : Records) {
-      if (Ended) {
-        return PlatformFailed(Options, BootName + "the platform image wrote past the boot's end");
-      }
-      switch (Record.Tag) {
-        case CHANNEL_EVENT: {
-          if (TraceFile) {
-            std::fwrite(Record.Payload.data(), 1, Record.Payload.size(), TraceFile.get());
-            std::fputc('\n', TraceFile.get());
-          }
-          cJSON *Event = ParseTraceLine(Record.Payload);
-          if (Event == nullptr || !cJSON_AddItemToArray(Events.get(), Event)) {
-            cJSON_Delete(Event);
-            return PlatformFailed(Options, BootName + "a trace line does not read: " +
-                                               Record.Payload.substr(0, 160));
-          }
-          break;
-        }
-        case CHANNEL_ACCOUNT:
-          std::fwrite(Record.Payload.data(), 1, Record.Payload.size(), AccountFile);
-          std::fputc('\n', AccountFile);
-          break;
-        case CHANNEL_NEXT_BOOT:
-          State = Record.Payload;
-          End = BootEnd::NextBoot;
-          Ended = true;
-          break;
-        case CHANNEL_RUN_OVER:
-          End = BootEnd::RunOver;
-          Ended = true;
-          break;
-        case CHANNEL_FAILURE:
-          return PlatformFailed(Options, BootName + "the platform image failed: " + Record.Payload);
-        default:
-          return PlatformFailed(Options, BootName + "the trace channel holds a record of unknown "
-                                                    "kind '" + std::string(1, Record.Tag) + "'");
-      }
-    }
-    if (!Ended) {
-      return PlatformFailed(Options, BootName + "the machine stopped before the platform image "
-                                                "finished the boot; the firmware console ended "
-                                                "with:\n" + Machine.ConsoleTail(Boot));
-    }
-    if (End == BootEnd::RunOver) {
-      break;
-    }
   }
   if (TraceFile) {
     std::fflush(TraceFile.get());
@@ -235,10 +271,10 @@ int RunScenarioInQemu(const RunOptions &Options, const QemuOptions &Qemu) {
     return 0;
   }
   JsonPointer Expect = WithoutHostOnlyEvents(TheScenario->Parts().Expect());
-  if (!Expect) {
+  if (!Expect || Records.Events() == nullptr) {
     return PlatformFailed(Options, "out of memory checking the expectations");
   }
-  if (!CheckExpectations(Expect.get(), Events.get(), Error, sizeof(Error))) {
+  if (!CheckExpectations(Expect.get(), Records.Events(), Error, sizeof(Error))) {
     std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.ScenarioPath.c_str(), Error);
     return 1;
   }
