@@ -124,8 +124,7 @@ void ExpectDeleteOneModule(const cJSON *Document, FuzzExpectation &Expect) {
     Valid = Value.HasDigits && Value.Value <= 0xFFFF;
   }
   if (!Valid) {
-    Expect.FixedReport =
-        "(UEFI UPDATE - DPCD): Invalid Parameters for DeletePlatformConfiguration";
+    Expect.FixedReport = "(UEFI UPDATE - DPCD): Invalid Parameters for DeletePlatformConfiguration";
     return;
   }
   Expect.Op = "DeletePlatformConfigurationData";
@@ -140,8 +139,10 @@ void ExpectRunDiagnostics(const cJSON *Document, const FuzzOutcome &Outcome,
   if (cJSON_IsTrue(cJSON_GetObjectItem(Document, "ExecuteAll"))) {
     Tests = "All";
   } else {
-    const char *const Switches[][2] = {
-        {"QuickTest", "Quick"}, {"ConfigTest", "Config"}, {"SecurityTest", "Security"}, {"FwTest", "Fw"}};
+    const char *const Switches[][2] = {{"QuickTest", "Quick"},
+                                       {"ConfigTest", "Config"},
+                                       {"SecurityTest", "Security"},
+                                       {"FwTest", "Fw"}};
     for (const auto &Switch : Switches) {
       if (cJSON_IsTrue(cJSON_GetObjectItem(Document, Switch[0]))) {
         Tests += (Tests.empty() ? "" : ",") + std::string(Switch[1]);

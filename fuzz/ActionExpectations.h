@@ -10,12 +10,19 @@
 #include <utility>
 #include <vector>
 
-enum class FuzzAction { CreateGoal, CreateNamespace, DeleteNamespace, DeletePlatformConfigurationData, RunDiagnostics };
+enum class FuzzAction {
+  CreateGoal,
+  CreateNamespace,
+  DeleteNamespace,
+  DeletePlatformConfigurationData,
+  RunDiagnostics
+};
 
 /// How the simulated component answers, decided by the input.
 struct FuzzOutcome {
-  bool SystemUri = false;  ///< the all-modules URI (DeletePlatformConfigurationData, RunDiagnostics)
-  bool Forced = false;     ///< the operation's outcome is forced (otherwise the model answers)
+  bool SystemUri =
+      false;            ///< the all-modules URI (DeletePlatformConfigurationData, RunDiagnostics)
+  bool Forced = false;  ///< the operation's outcome is forced (otherwise the model answers)
   uint64_t Status = 0;
   bool HasMessage = false;
   std::string Message;  ///< ErrorMessage text, or RunDiagnostics' result message

@@ -21,15 +21,14 @@ namespace {
 
 constexpr FuzzAction mAction = FuzzAction::FUZZ_ACTION;
 
-constexpr ACTION_HANDLER mHandlers[] = {CreateGoalAction, CreateNamespaceAction,
-                                        DeleteNamespaceAction,
-                                        DeletePlatformConfigurationDataAction,
-                                        RunDiagnosticsAction};
+constexpr ACTION_HANDLER mHandlers[] = {
+    CreateGoalAction, CreateNamespaceAction, DeleteNamespaceAction,
+    DeletePlatformConfigurationDataAction, RunDiagnosticsAction};
 
 // Statuses a forced outcome takes: success, errors, a warning (a failure
 // too) and a value the standard does not name.
-constexpr EFI_STATUS mStatuses[] = {EFI_SUCCESS,         EFI_DEVICE_ERROR,
-                                    EFI_NOT_FOUND,       EFI_WARN_STALE_DATA,
+constexpr EFI_STATUS mStatuses[] = {EFI_SUCCESS,          EFI_DEVICE_ERROR,
+                                    EFI_NOT_FOUND,        EFI_WARN_STALE_DATA,
                                     EFI_OUT_OF_RESOURCES, 0x8000000000000063ULL};
 
 constexpr const char *ACTION_STATUS_BODY = "{\"Status\":\"Issued\"}";
@@ -170,14 +169,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
   std::string Input(reinterpret_cast<const char *>(Bytes), Length);
   size_t Nul = Input.find('\0');
   std::string Body = Input.substr(0, Nul);
-  FuzzOutcome Outcome = ReadOutcome(Nul == std::string::npos ? std::string() : Input.substr(Nul + 1));
+  FuzzOutcome Outcome =
+      ReadOutcome(Nul == std::string::npos ? std::string() : Input.substr(Nul + 1));
   std::string Uri = FuzzActionUri(mAction, Outcome);
   std::u16string WideUri = FuzzWiden(Uri);
   std::vector<NvdimmPcdResult> Results;
   NvdimmConfig Config = ConfigFor(Outcome, Results);
-  REDFISH_RESOURCE_SPEC Resources[] = {
-      {FUZZ_ACTION_STATUS_URI, ACTION_STATUS_BODY, std::char_traits<char>::length(ACTION_STATUS_BODY)},
-      {Uri.c_str(), Body.c_str(), Body.size()}};
+  REDFISH_RESOURCE_SPEC Resources[] = {{FUZZ_ACTION_STATUS_URI, ACTION_STATUS_BODY,
+                                        std::char_traits<char>::length(ACTION_STATUS_BODY)},
+                                       {Uri.c_str(), Body.c_str(), Body.size()}};
   REDFISH_CONFIG Redfish = {Resources, 2, nullptr, 0, EFI_SUCCESS};
 
   FuzzMachine Machine;

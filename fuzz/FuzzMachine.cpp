@@ -75,11 +75,9 @@ FuzzPlatform::FuzzPlatform(const REDFISH_CONFIG &Redfish, const NvdimmConfig &Nv
   FUZZ_CHECK(mService.Load(Redfish), "the Redfish service cannot be loaded");
   mRecord = mNvdimm.BeginBoot();
   EFI_HANDLE ServiceHandle = nullptr;
-  FUZZ_CHECK(gBS->InstallMultipleProtocolInterfaces(&ServiceHandle, &gEfiRestProtocolGuid,
-                                                    mService.RedfishRest(),
-                                                    &gRedfishServiceProtocolGuid,
-                                                    mService.ServiceProtocol(), nullptr) ==
-                 EFI_SUCCESS,
+  FUZZ_CHECK(gBS->InstallMultipleProtocolInterfaces(
+                 &ServiceHandle, &gEfiRestProtocolGuid, mService.RedfishRest(),
+                 &gRedfishServiceProtocolGuid, mService.ServiceProtocol(), nullptr) == EFI_SUCCESS,
              "the Redfish service handle cannot be installed");
   EFI_HANDLE NvdimmHandle = nullptr;
   FUZZ_CHECK(gBS->InstallProtocolInterface(&NvdimmHandle, &gNvdimmActionProtocolGuid,

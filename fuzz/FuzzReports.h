@@ -61,8 +61,9 @@ void FuzzCheckReportsAgree(const std::vector<FuzzReport> &Reports,
 /// as its decimal text, true / false, or "null"; "<absent>" when missing.
 std::string FuzzArgText(const cJSON *Args, const char *Name);
 
-/// Where the JSON library stops parsing Body: the remaining text from its
-/// error position, or a null result when Body parses. *Parses tells which.
+/// Where the driver's parse of Body stops: the remaining text from the
+/// bracket that nests too deep or from the JSON library's error position;
+/// empty when Body parses. *Parses tells which.
 std::string FuzzParseErrorText(const std::string &Body, bool *Parses);
 
 /// The fixed texts and formats of the driver's reports.

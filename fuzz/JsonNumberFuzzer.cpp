@@ -16,8 +16,8 @@
 namespace {
 
 bool IsNumberChar(char Char) {
-  return (Char >= '0' && Char <= '9') || Char == '-' || Char == '+' || Char == '.' ||
-         Char == 'e' || Char == 'E';
+  return (Char >= '0' && Char <= '9') || Char == '-' || Char == '+' || Char == '.' || Char == 'e' ||
+         Char == 'E';
 }
 
 /// The number rule on the characters the library read as the number.

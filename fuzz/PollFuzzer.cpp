@@ -35,10 +35,12 @@ Decision Decide(const std::string &Body) {
   if (Body.empty()) {
     return Decision::Nothing;
   }
-  cJSON *Document = cJSON_Parse(Body.c_str());
-  if (Document == nullptr) {
+  bool Parses = false;
+  (void)FuzzParseErrorText(Body, &Parses);
+  if (!Parses) {
     return Decision::Unparsable;
   }
+  cJSON *Document = cJSON_Parse(Body.c_str());
   Decision Result = Decision::Nothing;
   const cJSON *State = cJSON_GetObjectItem(Document, "Status");
   const cJSON *Name = cJSON_GetObjectItem(Document, "ActionName");
@@ -99,9 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
   std::vector<FuzzNvdimmCall> Calls = FuzzNvdimmCalls(Platform.Log());
   FuzzCheckReportsAgree(Reports, Calls, true);
   std::vector<FuzzRestCall> Requests = FuzzRestCalls(Platform.Log());
-  FUZZ_CHECK(!Requests.empty() && Requests[0].Method == "GET" &&
-                 Requests[0].Uri == FUZZ_ACTION_STATUS_URI,
-             "the poll did not begin with a GET of ActionStatus");
+  FUZZ_CHECK(
+      !Requests.empty() && Requests[0].Method == "GET" && Requests[0].Uri == FUZZ_ACTION_STATUS_URI,
+      "the poll did not begin with a GET of ActionStatus");
   switch (Decide(StatusBody)) {
     case Decision::Unparsable:
       FUZZ_CHECK(Call.Status == EFI_LOAD_ERROR, "an unparsable ActionStatus gave %llx",
@@ -112,9 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
                  "the poll acted on a document that asks for nothing");
       break;
     case Decision::Complete:
-      FUZZ_CHECK(Requests.size() == 2 && Reports.size() == 1 &&
-                     Reports[0].State == "Success" && Reports[0].Message == FUZZ_GOAL_COMPLETED &&
-                     Calls.empty(),
+      FUZZ_CHECK(Requests.size() == 2 && Reports.size() == 1 && Reports[0].State == "Success" &&
+                     Reports[0].Message == FUZZ_GOAL_COMPLETED && Calls.empty(),
                  "an Inprogress goal was not completed exactly once");
       break;
     case Decision::Dispatch:

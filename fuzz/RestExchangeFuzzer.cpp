@@ -21,12 +21,16 @@
 
 namespace {
 
-constexpr EFI_STATUS mStatuses[] = {EFI_SUCCESS,         EFI_SUCCESS,     EFI_WARN_STALE_DATA,
-                                    EFI_DEVICE_ERROR,    EFI_TIMEOUT,     EFI_OUT_OF_RESOURCES,
+constexpr EFI_STATUS mStatuses[] = {EFI_SUCCESS,          EFI_SUCCESS, EFI_WARN_STALE_DATA,
+                                    EFI_DEVICE_ERROR,     EFI_TIMEOUT, EFI_OUT_OF_RESOURCES,
                                     0x8000000000000063ULL};
-constexpr UINT32 mCodes[] = {HTTP_STATUS_200_OK,           HTTP_STATUS_204_NO_CONTENT,
-                             HTTP_STATUS_201_CREATED,      HTTP_STATUS_404_NOT_FOUND,
-                             HTTP_STATUS_UNSUPPORTED_STATUS, 44, 0xFFFFFFFF};
+constexpr UINT32 mCodes[] = {HTTP_STATUS_200_OK,
+                             HTTP_STATUS_204_NO_CONTENT,
+                             HTTP_STATUS_201_CREATED,
+                             HTTP_STATUS_404_NOT_FOUND,
+                             HTTP_STATUS_UNSUPPORTED_STATUS,
+                             44,
+                             0xFFFFFFFF};
 
 /// Where the producer puts the status code.
 enum class Record { Placed, OwnRecord, NoRecord, Untouched };
@@ -145,14 +149,16 @@ Answer ReadAnswer(FuzzedDataProvider &Data) {
   Reply.HeadersArray = Data.ConsumeBool();
   size_t Count = Reply.HeadersArray ? Data.ConsumeIntegralInRange<size_t>(0, 6) : 0;
   for (size_t Index = 0; Index < Count; Index++) {
-    std::string Name = Data.ConsumeBool() ? NULL_MARK : FuzzCString(Data.ConsumeRandomLengthString(40));
-    std::string Value = Data.ConsumeBool() ? NULL_MARK : FuzzCString(Data.ConsumeRandomLengthString(40));
+    std::string Name =
+        Data.ConsumeBool() ? NULL_MARK : FuzzCString(Data.ConsumeRandomLengthString(40));
+    std::string Value =
+        Data.ConsumeBool() ? NULL_MARK : FuzzCString(Data.ConsumeRandomLengthString(40));
     Reply.Headers.emplace_back(Name, Value);
   }
   // An array holds exactly its count (an empty one still has a slot); a
   // count without an array has nothing to release.
-  Reply.HeaderCount = Reply.HeadersArray ? Reply.Headers.size()
-                                         : Data.ConsumeIntegralInRange<UINTN>(0, 6);
+  Reply.HeaderCount =
+      Reply.HeadersArray ? Reply.Headers.size() : Data.ConsumeIntegralInRange<UINTN>(0, 6);
   Reply.HasBody = Data.ConsumeBool();
   Reply.Body = FuzzCString(Data.ConsumeRandomLengthString(2000));
   Reply.BodyLength = Data.ConsumeBool() ? Reply.Body.size() : Data.ConsumeIntegral<UINTN>();
@@ -259,8 +265,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
   Machine.CheckClean(false);
 
   bool Reachable = Instance < 4 && !(Op.Kind == 2 && Op.EmptyUri);
-  FUZZ_CHECK(Seen.Called == Reachable, "SendReceive %s called",
-             Seen.Called ? "was" : "was not");
+  FUZZ_CHECK(Seen.Called == Reachable, "SendReceive %s called", Seen.Called ? "was" : "was not");
   UINT32 Code = ExpectedCode(Reply, Seen);
   bool Handed = Seen.Called && !EFI_ERROR(Reply.Status);
   if (Op.Kind == 0) {
@@ -272,11 +277,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
     FUZZ_CHECK(Op.Body == (Given ? Seen.BodyHandedOver : nullptr) &&
                    Op.Length == (Given ? Reply.BodyLength : 0x5A5A),
                "GetResource handed over the wrong body or length");
-    FUZZ_CHECK(!Seen.Called ||
-                   (Seen.Method == HttpMethodGet && !Seen.HasBody &&
-                    Seen.Headers == (std::vector<std::pair<std::string, std::string>>{
-                                       {"Accept", "application/json;charset=utf-8"},
-                                       {"OData-Version", "4.0"}})),
+    FUZZ_CHECK(!Seen.Called || (Seen.Method == HttpMethodGet && !Seen.HasBody &&
+                                Seen.Headers == (std::vector<std::pair<std::string, std::string>>{
+                                                    {"Accept", "application/json;charset=utf-8"},
+                                                    {"OData-Version", "4.0"}})),
                "GetResource sent a wrong request");
   } else if (Op.Kind == 1) {
     EFI_STATUS Expected = Code == HTTP_STATUS_200_OK || Code == HTTP_STATUS_204_NO_CONTENT
@@ -295,7 +299,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
                                         {"OData-Version", "4.0"}})),
                "PatchActionStatus sent a wrong request");
   } else {
-    EFI_STATUS Expected = Op.EmptyUri ? EFI_INVALID_PARAMETER
+    EFI_STATUS Expected = Op.EmptyUri   ? EFI_INVALID_PARAMETER
                           : Seen.Called ? Reply.Status
                                         : EFI_NOT_STARTED;
     FUZZ_CHECK(Op.Status == Expected && static_cast<UINT32>(Op.Code) == Code,

@@ -30,9 +30,9 @@ UINTN CallFormat(CHAR8 *Buffer, UINTN Size, const CHAR8 *Format,
     const RefArgument &Argument = List[Next];
     switch (Argument.Type) {
       case 'a':
-        return CallFormat(Buffer, Size, Format, List, Next + 1, Arguments...,
-                          Argument.Null ? static_cast<const CHAR8 *>(nullptr)
-                                        : Argument.Text.c_str());
+        return CallFormat(
+            Buffer, Size, Format, List, Next + 1, Arguments...,
+            Argument.Null ? static_cast<const CHAR8 *>(nullptr) : Argument.Text.c_str());
       case 'd':
         return CallFormat(Buffer, Size, Format, List, Next + 1, Arguments...,
                           static_cast<INT32>(Argument.Signed));
@@ -102,11 +102,11 @@ void FuzzFormat(FuzzedDataProvider &Data) {
     return;
   }
   std::string Expected = FuzzCut(RefFormat(Format, Arguments), Size);
-  FUZZ_CHECK(Written == Expected.size() && std::memcmp(Buffer.get(), Expected.data(), Written) == 0 &&
-                 Buffer[Written] == '\0',
-             "BoundedFormat(\"%s\", size %zu) wrote %zu characters, expected \"%s\"",
-             Format.c_str(), static_cast<size_t>(Size), static_cast<size_t>(Written),
-             Expected.c_str());
+  FUZZ_CHECK(
+      Written == Expected.size() && std::memcmp(Buffer.get(), Expected.data(), Written) == 0 &&
+          Buffer[Written] == '\0',
+      "BoundedFormat(\"%s\", size %zu) wrote %zu characters, expected \"%s\"", Format.c_str(),
+      static_cast<size_t>(Size), static_cast<size_t>(Written), Expected.c_str());
   for (size_t Index = Written + 1; Index < Size; Index++) {
     FUZZ_CHECK(Buffer[Index] == 0x7E, "BoundedFormat wrote past its NUL");
   }

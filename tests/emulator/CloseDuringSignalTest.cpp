@@ -98,7 +98,8 @@ class ResetGroupCloseTest : public EmulatorTest {
   void SetUp() override {
     EmulatorTest::SetUp();
     Closing.Then = CloseOwnEvent;
-    ClosingEvent = MakeEvent(Closing, TPL_NOTIFY, EVT_NOTIFY_SIGNAL, &gEfiEventGroupResetSystemGuid);
+    ClosingEvent =
+        MakeEvent(Closing, TPL_NOTIFY, EVT_NOTIFY_SIGNAL, &gEfiEventGroupResetSystemGuid);
     MakeEvent(Other, TPL_NOTIFY, EVT_NOTIFY_SIGNAL, &gEfiEventGroupResetSystemGuid);
     Machine.SetResetHandler(LeaveBoot, nullptr);
   }
