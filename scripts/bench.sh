@@ -30,7 +30,7 @@ while [ $# -gt 0 ]; do
     --repetitions) repetitions=$2; shift ;;
     --min-time) min_time=$2; shift ;;
     --out) out=$2; shift ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
     *) echo "bench.sh: unknown argument $1" >&2; exit 2 ;;
   esac
   shift
@@ -48,9 +48,12 @@ cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 mkdir -p "$out"
 bench="$PWD/$build/bin/nvdimm-bench"
 echo "bench.sh: timing (${repetitions} repetitions per case)..." >&2
-"$bench" --benchmark_filter="${filter:-.}" --benchmark_repetitions="$repetitions" \
-  --benchmark_min_time="$min_time" --benchmark_report_aggregates_only=true \
-  --benchmark_out="$out/time.json" --benchmark_out_format=json >/dev/null
+if ! "$bench" --benchmark_filter="${filter:-.}" --benchmark_repetitions="$repetitions" \
+    --benchmark_min_time="$min_time" --benchmark_report_aggregates_only=true \
+    --benchmark_out="$out/time.json" --benchmark_out_format=json >"$out/time.log" 2>&1; then
+  cat "$out/time.log" >&2
+  exit 1
+fi
 
 report=(python3 bench/report.py --time "$out/time.json")
 if [ "$callgrind" = 1 ]; then

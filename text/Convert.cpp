@@ -69,13 +69,17 @@ EFI_STATUS HexToUintn(const CHAR8 *String, UINT64 *Value) {
   if (Cursor == nullptr) {
     return EFI_SUCCESS;
   }
+  // A local total: through Value, which may alias the text, every digit
+  // would be stored and read back.
+  UINT64 Total = 0;
   for (int Digit = HexDigitValue(*Cursor); Digit >= 0; Digit = HexDigitValue(*++Cursor)) {
-    if (*Value > (ALL_ONES - static_cast<UINT64>(Digit)) / 16) {
+    if (Total > (ALL_ONES - static_cast<UINT64>(Digit)) / 16) {
       *Value = ALL_ONES;
       return EFI_UNSUPPORTED;
     }
-    *Value = *Value * 16 + static_cast<UINT64>(Digit);
+    Total = Total * 16 + static_cast<UINT64>(Digit);
   }
+  *Value = Total;
   return EFI_SUCCESS;
 }
 
@@ -88,14 +92,16 @@ EFI_STATUS DecimalToUintn(const CHAR8 *String, UINT64 *Value) {
     Cursor++;
   }
   *Value = 0;
+  UINT64 Total = 0;
   for (; IsDecimalDigit(*Cursor); Cursor++) {
     auto Digit = static_cast<UINT64>(*Cursor - '0');
-    if (*Value > (ALL_ONES - Digit) / 10) {
+    if (Total > (ALL_ONES - Digit) / 10) {
       *Value = ALL_ONES;
       return EFI_UNSUPPORTED;
     }
-    *Value = *Value * 10 + Digit;
+    Total = Total * 10 + Digit;
   }
+  *Value = Total;
   return EFI_SUCCESS;
 }
 
