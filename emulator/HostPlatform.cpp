@@ -9,6 +9,7 @@
 #include "driver/ActionContext.h"
 #include "emulator/Firmware.h"
 #include "emulator/PlatformHooks.h"
+#include "emulator/TraceOutput.h"
 #include "sim/Expect.h"
 #include "sim/PlatformRunner.h"
 
@@ -60,19 +61,6 @@ EFI_STATUS StartDriver(void *Context, EFI_SYSTEM_TABLE *SystemTable) {
   return DriverEntry(reinterpret_cast<EFI_HANDLE>(0x1000), SystemTable);
 }
 
-const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type) {
-  switch (Type) {
-    case EfiResetCold:
-      return "cold";
-    case EfiResetWarm:
-      return "warm";
-    case EfiResetShutdown:
-      return "shutdown";
-    default:
-      return "platformSpecific";
-  }
-}
-
 void EmitReset(Trace &Log, EFI_RESET_TYPE Type, Side By) {
   cJSON *Event = Log.NewEvent("reset");
   if (Event != nullptr) {
@@ -100,14 +88,6 @@ bool ReadFile(const std::string &Path, std::string *Text) {
   return !File.bad();
 }
 
-struct FileCloser {
-  void operator()(std::FILE *File) const {
-    if (File != nullptr && File != stdout) {
-      std::fclose(File);
-    }
-  }
-};
-
 }  // namespace
 
 int RunScenario(const RunOptions &Options) {
@@ -130,17 +110,11 @@ int RunScenario(const RunOptions &Options) {
     return 2;
   }
 
-  std::unique_ptr<std::FILE, FileCloser> TraceFile;
-  if (Options.TracePath == "-") {
-    TraceFile.reset(stdout);
-  } else if (!Options.TracePath.empty()) {
-    TraceFile.reset(std::fopen(Options.TracePath.c_str(), "wb"));
-    if (!TraceFile) {
-      std::fprintf(stderr, "nvdimm-emu: %s: cannot be written\n", Options.TracePath.c_str());
-      return 2;
-    }
+  TraceFilePointer TraceFile;
+  if (!OpenTraceOutput(Options.TracePath, &TraceFile)) {
+    return 2;
   }
-  std::FILE *AccountFile = Options.TracePath == "-" ? stderr : stdout;
+  std::FILE *AccountFile = AccountStream(Options.TracePath);
   TraceSink Lines = {TraceFile ? WriteToFile : nullptr, TraceFile.get()};
   TraceSink Account = {Options.Quiet ? nullptr : WriteToFile, AccountFile};
   auto Log = std::make_unique<Trace>(Lines, Account);

@@ -10,6 +10,7 @@
 #include "emulator/ChannelReader.h"
 #include "emulator/QemuMachine.h"
 #include "emulator/Subprocess.h"
+#include "emulator/TraceOutput.h"
 #include "qemu/ChannelFormat.h"
 #include "sim/Expect.h"
 #include "sim/Scenario.h"
@@ -20,14 +21,6 @@ namespace {
 /// only refuses to go further.
 constexpr unsigned MAX_BOOTS = 8;
 constexpr size_t ERROR_SIZE = 512;
-
-struct FileCloser {
-  void operator()(std::FILE *File) const {
-    if (File != nullptr && File != stdout) {
-      std::fclose(File);
-    }
-  }
-};
 
 struct JsonDeleter {
   void operator()(cJSON *Item) const { cJSON_Delete(Item); }
@@ -228,17 +221,11 @@ int RunScenarioInQemu(const RunOptions &Options, const QemuOptions &Qemu) {
     return 2;
   }
 
-  std::unique_ptr<std::FILE, FileCloser> TraceFile;
-  if (Options.TracePath == "-") {
-    TraceFile.reset(stdout);
-  } else if (!Options.TracePath.empty()) {
-    TraceFile.reset(std::fopen(Options.TracePath.c_str(), "wb"));
-    if (!TraceFile) {
-      std::fprintf(stderr, "nvdimm-emu: %s: cannot be written\n", Options.TracePath.c_str());
-      return 2;
-    }
+  TraceFilePointer TraceFile;
+  if (!OpenTraceOutput(Options.TracePath, &TraceFile)) {
+    return 2;
   }
-  std::FILE *AccountFile = Options.TracePath == "-" ? stderr : stdout;
+  std::FILE *AccountFile = AccountStream(Options.TracePath);
 
   std::string Directory = WorkDirectory(Qemu);
   if (Directory.empty()) {

@@ -12,19 +12,6 @@ constexpr UINTN NOTE_SIZE = 240;
 // ResetSystem of the platform's own table gets no context: the boot running.
 PlatformBoot *mRunning = nullptr;
 
-const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type) {
-  switch (Type) {
-    case EfiResetCold:
-      return "cold";
-    case EfiResetWarm:
-      return "warm";
-    case EfiResetShutdown:
-      return "shutdown";
-    default:
-      return "platformSpecific";
-  }
-}
-
 }  // namespace
 
 PlatformBoot::PlatformBoot(EFI_HANDLE ImageHandle, PlatformRunner &Runner, Trace &Log,

@@ -21,6 +21,19 @@ void StatusNote(CHAR8 (&Note)[NOTE_SIZE], const CHAR8 *Prefix, EFI_STATUS Status
 
 }  // namespace
 
+const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type) {
+  switch (Type) {
+    case EfiResetCold:
+      return "cold";
+    case EfiResetWarm:
+      return "warm";
+    case EfiResetShutdown:
+      return "shutdown";
+    default:
+      return "platformSpecific";
+  }
+}
+
 PlatformRunner::PlatformRunner(const Scenario &TheScenario, const PlatformHost &Host, Trace &Log)
     : mScenario(TheScenario),
       mLog(Log),

@@ -9,6 +9,10 @@
 #include "sim/Scenario.h"
 #include "sim/Trace.h"
 
+/// The trace's name of a reset type: "cold", "warm", "shutdown",
+/// "platformSpecific".
+const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type);
+
 /// Starts the driver the way the host dispatches it; returns its entry's
 /// status.
 using START_DRIVER = EFI_STATUS (*)(void *Context, EFI_SYSTEM_TABLE *SystemTable);

@@ -296,11 +296,12 @@ void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, U
       Method = MethodNumber;
     }
   }
-  cJSON *Headers = cJSON_CreateArray();
   bool Built = TraceAddString(Event.Get(), "method", Method) &&
                (Uri != nullptr ? TraceAddBytes(Event.Get(), "uri", Uri, UriLength)
-                               : TraceAddNull(Event.Get(), "uri")) &&
-               TraceAddItem(Event.Get(), "headers", Headers);
+                               : TraceAddNull(Event.Get(), "uri"));
+  // Made only for an event that takes it: TraceAddItem owns it from there.
+  cJSON *Headers = Built ? cJSON_CreateArray() : nullptr;
+  Built = Built && TraceAddItem(Event.Get(), "headers", Headers);
   if (Built && Request != nullptr && Request->Headers != nullptr) {
     for (UINTN Index = 0; Built && Index < Request->HeaderCount; Index++) {
       cJSON *Pair = cJSON_CreateArray();
