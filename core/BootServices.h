@@ -2,7 +2,7 @@
 // through these three pointers and nothing else.
 #pragma once
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 extern EFI_SYSTEM_TABLE *gST;
 extern EFI_BOOT_SERVICES *gBS;

@@ -5,7 +5,7 @@
 #include "platform/NvdimmActionProtocol.h"
 #include "platform/RedfishServiceProtocol.h"
 #include "uefi/Rest.h"
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 /// How many protocol-notify events the entry creates.
 constexpr UINTN NOTIFY_EVENT_COUNT = 3;

@@ -16,7 +16,7 @@
 
 #include "emulator/Problems.h"
 #include "emulator/Side.h"
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 class EventTable {
  public:

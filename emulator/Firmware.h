@@ -15,7 +15,7 @@
 #include "emulator/Pool.h"
 #include "emulator/Problems.h"
 #include "emulator/Side.h"
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 /// Called by ResetSystem after the reset-system group has been notified. It
 /// must not return (the runner leaves the boot with longjmp, as a reset never

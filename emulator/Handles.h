@@ -9,7 +9,7 @@
 
 #include "emulator/Events.h"
 #include "emulator/Problems.h"
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 // OpenProtocol attributes.
 constexpr UINT32 OPEN_BY_HANDLE_PROTOCOL = 0x01;

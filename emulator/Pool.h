@@ -11,7 +11,7 @@
 
 #include "emulator/Problems.h"
 #include "emulator/Side.h"
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 /// What one side holds: how many blocks and how many bytes in all.
 struct HeldMemory {

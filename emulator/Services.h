@@ -2,7 +2,7 @@
 // fills the slots of the services it implements.
 #pragma once
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 /// The implemented boot services: pool and memory (PoolServices.cpp), TPL
 /// and events (EventServices.cpp), handles and protocols

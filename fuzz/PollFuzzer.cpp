@@ -69,11 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
   std::string ActionBody =
       Nul == std::string::npos ? std::string() : FuzzCString(Input.substr(Nul + 1));
 
-  REDFISH_RESOURCE_SPEC Resources[] = {
+  REDFISH_RESOURCE_SETTING Resources[] = {
       {FUZZ_ACTION_STATUS_URI, StatusBody.c_str(), StatusBody.size()}};
   // ActionStatus keeps its own answer (a code alone overrides nothing
   // else); any other GET gets the action body.
-  REDFISH_OVERRIDE_SPEC Overrides[2] = {};
+  REDFISH_OVERRIDE_SETTING Overrides[2] = {};
   Overrides[0].Method = HttpMethodGet;
   Overrides[0].Uri = FUZZ_ACTION_STATUS_URI;
   Overrides[0].HasCode = true;

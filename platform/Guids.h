@@ -5,7 +5,7 @@
 #include "platform/NvdimmActionProtocol.h"
 #include "platform/RedfishServiceProtocol.h"
 #include "uefi/Rest.h"
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 extern EFI_GUID gEfiRestProtocolGuid;
 extern EFI_GUID gNvdimmActionProtocolGuid;

@@ -6,7 +6,7 @@
 // in between, interrupt handlers included.
 #pragma once
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 class StackGauge {
  public:

@@ -2,7 +2,7 @@
 // boot-services emulation in nvdimm-emu, or real firmware inside OVMF.
 #pragma once
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 struct PlatformHost {
   /// The platform's boot services. Memory handed to the driver (response

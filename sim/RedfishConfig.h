@@ -6,7 +6,7 @@
 #include "uefi/Http.h"
 
 /// One resource held at power-on.
-struct REDFISH_RESOURCE_SPEC {
+struct REDFISH_RESOURCE_SETTING {
   const CHAR8 *Uri;   ///< NUL-terminated bytes
   const CHAR8 *Body;  ///< NUL-terminated body text, served byte for byte
   UINTN BodyLength;   ///< without the NUL
@@ -14,7 +14,7 @@ struct REDFISH_RESOURCE_SPEC {
 
 /// One entry of "redfish.responses". A member that is not given leaves the
 /// service's own answer for that part.
-struct REDFISH_OVERRIDE_SPEC {
+struct REDFISH_OVERRIDE_SETTING {
   bool AnyMethod;  ///< no "method": every method matches
   EFI_HTTP_METHOD Method;
   const CHAR8 *Uri;  ///< null: every URI matches
@@ -34,9 +34,9 @@ struct REDFISH_OVERRIDE_SPEC {
 };
 
 struct REDFISH_CONFIG {
-  const REDFISH_RESOURCE_SPEC *Resources;
+  const REDFISH_RESOURCE_SETTING *Resources;
   UINTN ResourceCount;
-  const REDFISH_OVERRIDE_SPEC *Overrides;
+  const REDFISH_OVERRIDE_SETTING *Overrides;
   UINTN OverrideCount;
   EFI_STATUS ServiceStatus;
 };

@@ -153,9 +153,9 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
 
 bool RedfishService::Answer(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength,
                             const CHAR8 *Body, UINTN BodyLength, ANSWER *Result) {
-  const REDFISH_OVERRIDE_SPEC *Override = nullptr;
+  const REDFISH_OVERRIDE_SETTING *Override = nullptr;
   for (UINTN Index = 0; Index < mOverrideUses.Count() && Override == nullptr; Index++) {
-    const REDFISH_OVERRIDE_SPEC &Candidate = mOverrides[Index];
+    const REDFISH_OVERRIDE_SETTING &Candidate = mOverrides[Index];
     if ((Candidate.AnyMethod || Candidate.Method == Method) &&
         (Candidate.Uri == nullptr || SimBytesEqualString(Uri, UriLength, Candidate.Uri)) &&
         (!Candidate.Limited || mOverrideUses[Index] < Candidate.Times)) {

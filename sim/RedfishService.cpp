@@ -49,8 +49,8 @@ bool RedfishService::Load(const REDFISH_CONFIG &Config) {
     return false;
   }
   for (UINTN Index = 0; Index < Config.ResourceCount; Index++) {
-    const REDFISH_RESOURCE_SPEC &Spec = Config.Resources[Index];
-    if (!CopyResource(&mResources[Index], Spec.Uri, Spec.Body, Spec.BodyLength)) {
+    const REDFISH_RESOURCE_SETTING &Setting = Config.Resources[Index];
+    if (!CopyResource(&mResources[Index], Setting.Uri, Setting.Body, Setting.BodyLength)) {
       ReleaseResourceArray(mResources);
       mOverrideUses.Reset();
       return false;

@@ -103,7 +103,7 @@ class RedfishService {
   REDFISH_SIM_REST mPlainRest;
   REDFISH_SIM_SERVICE mServiceProtocol;
   SimArray<REDFISH_RESOURCE> mResources;
-  const REDFISH_OVERRIDE_SPEC *mOverrides = nullptr;
+  const REDFISH_OVERRIDE_SETTING *mOverrides = nullptr;
   SimArray<UINT64> mOverrideUses;
   EFI_STATUS mServiceStatus = EFI_SUCCESS;
 };

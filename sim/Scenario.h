@@ -52,12 +52,12 @@ class RedfishSettings {
   [[nodiscard]] bool ReadResources(cJSON *Member, ScenarioReader &Reader);
   [[nodiscard]] bool ReadOverrides(const cJSON *Member, ScenarioReader &Reader);
   /// Reads entry Index's "bodyFill" and builds the filled body it serves.
-  [[nodiscard]] bool ReadFill(const cJSON *Member, REDFISH_OVERRIDE_SPEC &Override, UINTN Index,
+  [[nodiscard]] bool ReadFill(const cJSON *Member, REDFISH_OVERRIDE_SETTING &Override, UINTN Index,
                               ScenarioReader &Reader);
   void ReleaseBodies();
 
-  SimArray<REDFISH_RESOURCE_SPEC> mResources;
-  SimArray<REDFISH_OVERRIDE_SPEC> mOverrides;
+  SimArray<REDFISH_RESOURCE_SETTING> mResources;
+  SimArray<REDFISH_OVERRIDE_SETTING> mOverrides;
   SimArray<CHAR8 *> mFilledBodies;  ///< one slot per override; from cJSON_malloc
   REDFISH_CONFIG mConfig;
 };

@@ -42,7 +42,7 @@ void RedfishSettings::ReleaseBodies() {
   }
 }
 
-bool RedfishSettings::ReadFill(const cJSON *Member, REDFISH_OVERRIDE_SPEC &Override, UINTN Index,
+bool RedfishSettings::ReadFill(const cJSON *Member, REDFISH_OVERRIDE_SETTING &Override, UINTN Index,
                                ScenarioReader &Reader) {
   ScenarioReader::Scope Path(Reader, "bodyFill");
   if (!Override.HasBody || Override.Body == nullptr) {
@@ -137,7 +137,7 @@ bool RedfishSettings::ReadResources(cJSON *Member, ScenarioReader &Reader) {
   UINTN Index = 0;
   for (cJSON *Value = Member->child; Value != nullptr; Value = Value->next, Index++) {
     ScenarioReader::Scope Key(Reader, Value->string, true);
-    REDFISH_RESOURCE_SPEC &Resource = mResources[Index];
+    REDFISH_RESOURCE_SETTING &Resource = mResources[Index];
     Resource.Uri = Value->string;
     if (Value->string[0] == '\0') {
       return Reader.Fail("a URI cannot be empty");
@@ -180,7 +180,7 @@ bool RedfishSettings::ReadOverrides(const cJSON *Member, ScenarioReader &Reader)
   UINTN Index = 0;
   for (const cJSON *Entry = Member->child; Entry != nullptr; Entry = Entry->next, Index++) {
     ScenarioReader::Scope EntryPath(Reader, Index);
-    REDFISH_OVERRIDE_SPEC &Override = mOverrides[Index];
+    REDFISH_OVERRIDE_SETTING &Override = mOverrides[Index];
     if (!Reader.CheckObject(Entry, mOverrideMembers, sizeof(mOverrideMembers) / sizeof(CHAR8 *))) {
       return false;
     }

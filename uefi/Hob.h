@@ -3,7 +3,7 @@
 // table, and one memory-allocation HOB names the stack.
 #pragma once
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 constexpr UINT16 EFI_HOB_TYPE_MEMORY_ALLOCATION = 0x0002;
 constexpr UINT16 EFI_HOB_TYPE_END_OF_HOB_LIST = 0xFFFF;

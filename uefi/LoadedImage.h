@@ -2,7 +2,7 @@
 // a loaded image, among it the device the image was loaded from.
 #pragma once
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 struct EFI_LOADED_IMAGE_PROTOCOL {
   UINT32 Revision;

@@ -3,7 +3,7 @@
 // EDK2 platform reaches code at reset time.
 #pragma once
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 struct EFI_RESET_NOTIFICATION_PROTOCOL;
 

@@ -2,7 +2,7 @@
 // with the EFI_FILE_INFO record: reading files from a FAT volume.
 #pragma once
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 struct EFI_SIMPLE_FILE_SYSTEM_PROTOCOL;
 struct EFI_FILE_PROTOCOL;

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <map>
 
-#include "uefi/UefiSpec.h"
+#include "uefi/UefiTables.h"
 
 class FakePool {
  public:

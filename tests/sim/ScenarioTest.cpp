@@ -6,7 +6,7 @@
 
 namespace {
 
-std::string Body(const REDFISH_RESOURCE_SPEC &Resource) {
+std::string Body(const REDFISH_RESOURCE_SETTING &Resource) {
   return std::string(Resource.Body, Resource.BodyLength);
 }
 
@@ -64,7 +64,7 @@ TEST(ScenarioRead, ReadsEveryMember) {
   EXPECT_EQ(Redfish.ServiceStatus, EFI_NOT_READY);
 
   ASSERT_EQ(Redfish.OverrideCount, 3U);
-  const REDFISH_OVERRIDE_SPEC &First = Redfish.Overrides[0];
+  const REDFISH_OVERRIDE_SETTING &First = Redfish.Overrides[0];
   EXPECT_FALSE(First.AnyMethod);
   EXPECT_EQ(First.Method, HttpMethodPatch);
   EXPECT_STREQ(First.Uri, "/a");
@@ -73,13 +73,13 @@ TEST(ScenarioRead, ReadsEveryMember) {
   EXPECT_STREQ(First.Body, "busy");
   EXPECT_TRUE(First.Limited);
   EXPECT_EQ(First.Times, 2U);
-  const REDFISH_OVERRIDE_SPEC &Second = Redfish.Overrides[1];
+  const REDFISH_OVERRIDE_SETTING &Second = Redfish.Overrides[1];
   EXPECT_TRUE(Second.AnyMethod);
   EXPECT_EQ(Second.Uri, nullptr);
   EXPECT_TRUE(Second.HasTransport);
   EXPECT_EQ(Second.Transport, EFI_TIMEOUT);
   EXPECT_FALSE(Second.Limited);
-  const REDFISH_OVERRIDE_SPEC &Third = Redfish.Overrides[2];
+  const REDFISH_OVERRIDE_SETTING &Third = Redfish.Overrides[2];
   EXPECT_TRUE(Third.HasBody);
   EXPECT_EQ(Third.Body, nullptr);
   EXPECT_FALSE(Third.HasCode);
