@@ -1,21 +1,9 @@
 #include "emulator/ChannelReader.h"
 
 #include "sim/ExactJson.h"
+#include "sim/SimMemory.h"
 
 namespace {
-
-int HexValue(char Digit) {
-  if (Digit >= '0' && Digit <= '9') {
-    return Digit - '0';
-  }
-  if (Digit >= 'a' && Digit <= 'f') {
-    return Digit - 'a' + 10;
-  }
-  if (Digit >= 'A' && Digit <= 'F') {
-    return Digit - 'A' + 10;
-  }
-  return -1;
-}
 
 /// The byte an escape \u00XX at Line[Index] stands for when XX is 80 to FF;
 /// -1 for any other text.
@@ -24,8 +12,8 @@ int HighByteEscape(const std::string &Line, size_t Index) {
       Line[Index + 3] != '0') {
     return -1;
   }
-  int High = HexValue(Line[Index + 4]);
-  int Low = HexValue(Line[Index + 5]);
+  int High = SimHexDigitValue(Line[Index + 4]);
+  int Low = SimHexDigitValue(Line[Index + 5]);
   if (High < 8 || Low < 0) {
     return -1;
   }

@@ -7,6 +7,20 @@
 
 #include "uefi/UefiBaseType.h"
 
+/// Value of a hexadecimal digit (either case), or -1 for any other byte.
+inline int SimHexDigitValue(CHAR8 Digit) {
+  if (Digit >= '0' && Digit <= '9') {
+    return Digit - '0';
+  }
+  if (Digit >= 'a' && Digit <= 'f') {
+    return Digit - 'a' + 10;
+  }
+  if (Digit >= 'A' && Digit <= 'F') {
+    return Digit - 'A' + 10;
+  }
+  return -1;
+}
+
 /// Length of a NUL-terminated byte string.
 inline UINTN SimStringLength(const CHAR8 *String) {
   UINTN Length = 0;

@@ -73,19 +73,6 @@ constexpr bool EveryNameFits() {
 }
 static_assert(EveryNameFits(), "STATUS_TEXT_SIZE holds every status name");
 
-int HexDigitValue(CHAR8 Digit) {
-  if (Digit >= '0' && Digit <= '9') {
-    return Digit - '0';
-  }
-  if (Digit >= 'a' && Digit <= 'f') {
-    return Digit - 'a' + 10;
-  }
-  if (Digit >= 'A' && Digit <= 'F') {
-    return Digit - 'A' + 10;
-  }
-  return -1;
-}
-
 }  // namespace
 
 const CHAR8 *StatusName(EFI_STATUS Status) {
@@ -120,7 +107,7 @@ bool StatusFromText(const CHAR8 *Text, EFI_STATUS *Status) {
   EFI_STATUS Value = 0;
   UINTN Count = 0;
   for (const CHAR8 *Digit = Text + 2; *Digit != '\0'; Digit++) {
-    int DigitValue = HexDigitValue(*Digit);
+    int DigitValue = SimHexDigitValue(*Digit);
     if (DigitValue < 0 || ++Count > 16) {
       return false;
     }
