@@ -4,6 +4,7 @@
 
 #include <cJSON.h>
 
+#include "core/Owner.h"
 #include "uefi/UefiBaseType.h"
 
 /// Routes every allocation of the JSON library to the boot-services pool.
@@ -16,46 +17,18 @@ void ClearJsonAllocationFailure();
 /// TRUE when a JSON allocation failed since the last clear.
 bool JsonAllocationFailed();
 
-/// Owns a parsed or built document; cJSON_Delete releases it.
-class JsonDocument {
- public:
-  JsonDocument() = default;
-  explicit JsonDocument(cJSON *Root) : mRoot(Root) {}
-  ~JsonDocument() { cJSON_Delete(mRoot); }
-  JsonDocument(JsonDocument &&Other) noexcept : mRoot(Other.mRoot) { Other.mRoot = nullptr; }
-  JsonDocument &operator=(JsonDocument &&) = delete;
-  JsonDocument(const JsonDocument &) = delete;
-  JsonDocument &operator=(const JsonDocument &) = delete;
-
-  cJSON *Get() const { return mRoot; }
-  explicit operator bool() const { return mRoot != nullptr; }
-
-  /// Releases the document held and takes Root instead.
-  void Reset(cJSON *Root) {
-    cJSON_Delete(mRoot);
-    mRoot = Root;
-  }
-
- private:
-  cJSON *mRoot = nullptr;
+/// Release policy of parsed or built documents: cJSON_Delete.
+struct JsonTreePolicy {
+  static void Release(cJSON *Root) { cJSON_Delete(Root); }
 };
 
-/// Owns text printed by the library; the library's deallocator releases it.
-class JsonText {
- public:
-  JsonText() = default;
-  explicit JsonText(char *Text) : mText(Text) {}
-  ~JsonText() {
-    if (mText != nullptr) {
-      cJSON_free(mText);
-    }
-  }
-  JsonText(const JsonText &) = delete;
-  JsonText &operator=(const JsonText &) = delete;
-
-  char *Get() const { return mText; }
-  explicit operator bool() const { return mText != nullptr; }
-
- private:
-  char *mText = nullptr;
+/// Release policy of text the library printed: the library's deallocator.
+struct JsonTextPolicy {
+  static void Release(char *Text) { cJSON_free(Text); }
 };
+
+/// Owns a parsed or built document.
+using JsonDocument = Owner<cJSON, JsonTreePolicy>;
+
+/// Owns text printed by the library.
+using JsonText = Owner<char, JsonTextPolicy>;
