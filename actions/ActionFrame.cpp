@@ -5,10 +5,18 @@
 #include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
-bool ActionResource::Load(EFI_REST_PROTOCOL *Rest, const CHAR16 *Uri, const CHAR8 *ParseFormat,
-                          CHAR8 *Message, UINTN MessageSize) {
+namespace {
+
+/// Makes sure an ErrorMessage the component filled ends within its buffer.
+void TerminateErrorMessage(CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
+  ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE - 1] = '\0';
+}
+
+}  // namespace
+
+bool ActionFrameBase::Load(const CHAR8 *ParseFormat) {
   UINTN Length = 0;
-  EFI_STATUS Status = GetResource(Rest, Uri, mBody.Receive(), &Length);
+  EFI_STATUS Status = GetResource(mRest, mUri, mBody.Receive(), &Length);
   if (EFI_ERROR(Status) || Length == 0 || !mBody) {
     return false;
   }
@@ -17,38 +25,58 @@ bool ActionResource::Load(EFI_REST_PROTOCOL *Rest, const CHAR16 *Uri, const CHAR
   if (!mDocument) {
     // A parse that ran out of memory has no meaningful position.
     const CHAR8 *Position = JsonAllocationFailed() ? nullptr : JsonParseErrorPosition();
-    ReportFailure(Rest, Message, MessageSize, ParseFormat, Position);
+    Fail(ParseFormat, Position);
     return false;
   }
   return true;
 }
 
-const CHAR8 *ActionResource::String(const CHAR8 *Name) const {
+const CHAR8 *ActionFrameBase::String(const CHAR8 *Name) const {
   const cJSON *Item = cJSON_GetObjectItem(mDocument.Get(), Name);
   return cJSON_IsString(Item) ? Item->valuestring : nullptr;
 }
 
-PoolPtr<CHAR8> ActionResource::CopyString(const CHAR8 *Name) const {
+PoolPtr<CHAR8> ActionFrameBase::CopyString(const CHAR8 *Name) const {
   const CHAR8 *Value = String(Name);
   return Value != nullptr ? AsciiStrDuplicate(Value) : PoolPtr<CHAR8>();
 }
 
-UINT64 ActionResource::Integer(const CHAR8 *Name, UINT64 Absent) const {
+UINT64 ActionFrameBase::Integer(const CHAR8 *Name, UINT64 Absent) const {
   const cJSON *Item = cJSON_GetObjectItem(mDocument.Get(), Name);
   UINT64 Value = 0;
   return JsonIntegerValue(mBody.Get(), mDocument.Get(), Item, &Value) ? Value : Absent;
 }
 
-bool ActionResource::Switch(const CHAR8 *Name) const {
+bool ActionFrameBase::Switch(const CHAR8 *Name) const {
   return cJSON_IsTrue(cJSON_GetObjectItem(mDocument.Get(), Name)) != 0;
 }
 
-void ReportFailure(EFI_REST_PROTOCOL *Rest, CHAR8 *Message, UINTN MessageSize,
-                   const CHAR8 *Format, const CHAR8 *Argument) {
-  BoundedFormat(Message, MessageSize, Format, Argument);
-  (void)PatchActionStatus(Rest, "Failed", Message);
+void ActionFrameBase::Fail(const CHAR8 *Format, const CHAR8 *Argument) {
+  BoundedFormat(mMessage, mMessageSize, Format, Argument);
+  Report("Failed", mMessage);
 }
 
-void TerminateErrorMessage(CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
-  ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE - 1] = '\0';
+void ActionFrameBase::FailWith(const CHAR8 *Format,
+                               CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
+  TerminateErrorMessage(ErrorMessage);
+  Fail(Format, ErrorMessage);
+}
+
+void ActionFrameBase::Outcome(EFI_STATUS Status, const CHAR8 *SuccessText,
+                              const CHAR8 *FailureFormat,
+                              CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
+  if (Status != EFI_SUCCESS) {
+    FailWith(FailureFormat, ErrorMessage);
+    return;
+  }
+  Report("Success", SuccessText);
+}
+
+void ActionFrameBase::Conclude(EFI_STATUS Status, const CHAR8 *Format, const CHAR8 *Argument) {
+  BoundedFormat(mMessage, mMessageSize, Format, Argument);
+  Report(Status == EFI_SUCCESS ? "Success" : "Failed", mMessage);
+}
+
+void ActionFrameBase::Report(const CHAR8 *StatusText, const CHAR8 *Text) {
+  (void)PatchActionStatus(mRest, StatusText, Text);
 }

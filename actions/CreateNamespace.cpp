@@ -1,6 +1,5 @@
 #include "actions/ActionFrame.h"
 #include "actions/Handlers.h"
-#include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
 namespace {
@@ -23,29 +22,23 @@ UINT32 ReadRegionId(const CHAR8 *RegionId) {
 
 void CreateNamespaceAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
                            NVDIMM_ACTION_PROTOCOL *Nvdimm) {
-  CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
-  CHAR8 Message[STATUS_MESSAGE_SIZE] = {};
-  ActionResource Resource;
-  if (!Resource.Load(Rest, Uri, "(UEFI UPDATE - CN): Error to parse Json file - %a\n", Message,
-                     sizeof(Message))) {
+  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest);
+  if (!Frame.Load("(UEFI UPDATE - CN): Error to parse Json file - %a\n")) {
     return;
   }
 
-  UINT32 RegionId = ReadRegionId(Resource.String("RegionId"));
-  PoolPtr<CHAR8> Name = Resource.CopyString("Name");
-  PoolPtr<CHAR8> Mode = Resource.CopyString("Mode");
-  UINT64 CapacityMiB = Resource.Integer("CapacityMiB", NO_CAPACITY);
+  UINT32 RegionId = ReadRegionId(Frame.String("RegionId"));
+  PoolPtr<CHAR8> Name = Frame.CopyString("Name");
+  PoolPtr<CHAR8> Mode = Frame.CopyString("Mode");
+  UINT64 CapacityMiB = Frame.Integer("CapacityMiB", NO_CAPACITY);
   if (RegionId == NO_REGION || !Name || !Mode || CapacityMiB == NO_CAPACITY) {
-    ReportFailure(Rest, Message, sizeof(Message),
-                  "(UEFI UPDATE - CN): Invalid Parameters for CreateNamespace");
+    Frame.Fail("(UEFI UPDATE - CN): Invalid Parameters for CreateNamespace");
     return;
   }
+
+  CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   EFI_STATUS Status =
       Nvdimm->CreateNamespace(RegionId, Name.Get(), CapacityMiB, Mode.Get(), ErrorMessage);
-  if (Status != EFI_SUCCESS) {
-    TerminateErrorMessage(ErrorMessage);
-    ReportFailure(Rest, Message, sizeof(Message), "(UEFI UPDATE - CN):%a", ErrorMessage);
-    return;
-  }
-  (void)PatchActionStatus(Rest, "Success", "(UEFI UPDATE): CreateNamespace performed Successfully");
+  Frame.Outcome(Status, "(UEFI UPDATE): CreateNamespace performed Successfully",
+                "(UEFI UPDATE - CN):%a", ErrorMessage);
 }

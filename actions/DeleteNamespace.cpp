@@ -1,6 +1,5 @@
 #include "actions/ActionFrame.h"
 #include "actions/Handlers.h"
-#include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
 namespace {
@@ -24,25 +23,19 @@ bool ReadNamespaceId(const CHAR8 *Id, UINT16 *NamespaceId) {
 
 void DeleteNamespaceAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
                            NVDIMM_ACTION_PROTOCOL *Nvdimm) {
-  CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
-  CHAR8 Message[STATUS_MESSAGE_SIZE] = {};
-  ActionResource Resource;
-  if (!Resource.Load(Rest, Uri, "(UEFI UPDATE - DN): Error to parse Json file - %a\n", Message,
-                     sizeof(Message))) {
+  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest);
+  if (!Frame.Load("(UEFI UPDATE - DN): Error to parse Json file - %a\n")) {
     return;
   }
 
   UINT16 NamespaceId = 0;
-  if (!ReadNamespaceId(Resource.String("Id"), &NamespaceId)) {
-    ReportFailure(Rest, Message, sizeof(Message),
-                  "(UEFI UPDATE - DN): Invalid Parameters for DeleteNameSpace");
+  if (!ReadNamespaceId(Frame.String("Id"), &NamespaceId)) {
+    Frame.Fail("(UEFI UPDATE - DN): Invalid Parameters for DeleteNameSpace");
     return;
   }
+
+  CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   EFI_STATUS Status = Nvdimm->DeleteNamespace(NamespaceId, ErrorMessage);
-  if (Status != EFI_SUCCESS) {
-    TerminateErrorMessage(ErrorMessage);
-    ReportFailure(Rest, Message, sizeof(Message), "(UEFI UPDATE - DN): %a", ErrorMessage);
-    return;
-  }
-  (void)PatchActionStatus(Rest, "Success", "(UEFI UPDATE): DeleteNamespace performed Successfully");
+  Frame.Outcome(Status, "(UEFI UPDATE): DeleteNamespace performed Successfully",
+                "(UEFI UPDATE - DN): %a", ErrorMessage);
 }

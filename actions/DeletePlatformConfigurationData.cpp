@@ -2,7 +2,6 @@
 #include "actions/DimmResults.h"
 #include "actions/Handlers.h"
 #include "core/Memory.h"
-#include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
 const CHAR16 DELETE_PCD_URI[] =
@@ -27,46 +26,39 @@ bool ReadDimmId(const CHAR8 *DimmPhysicalId, UINT16 *DimmId) {
 
 /// Erases every module's configuration and reports the per-module results.
 /// The resource is not read.
-void DeleteAllModules(EFI_REST_PROTOCOL *Rest, NVDIMM_ACTION_PROTOCOL *Nvdimm,
-                      CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
+void DeleteAllModules(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest, NVDIMM_ACTION_PROTOCOL *Nvdimm) {
+  ActionFrame<SYSTEM_MESSAGE_SIZE> Frame(Uri, Rest);
+  CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   DIMM_RESULT_LIST Results = {};
-  CHAR8 ResultText[DIMM_RESULT_TEXT_SIZE] = {};
-  CHAR8 Message[SYSTEM_MESSAGE_SIZE] = {};
   EFI_STATUS Status = Nvdimm->DeletePlatformConfigurationData(TRUE, nullptr, ErrorMessage, &Results);
+  CHAR8 ResultText[DIMM_RESULT_TEXT_SIZE] = {};
   FormatDimmResults(Results, ResultText);
-  BoundedFormat(Message, sizeof(Message), "(UEFI UPDATE - DPCD): %a", ResultText);
-  (void)PatchActionStatus(Rest, Status == EFI_SUCCESS ? "Success" : "Failed", Message);
+  Frame.Conclude(Status, "(UEFI UPDATE - DPCD): %a", ResultText);
 }
 
 }  // namespace
 
 void DeletePlatformConfigurationDataAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
                                            NVDIMM_ACTION_PROTOCOL *Nvdimm) {
-  CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   if (StrEqual(Uri, DELETE_PCD_URI)) {
-    DeleteAllModules(Rest, Nvdimm, ErrorMessage);
+    DeleteAllModules(Uri, Rest, Nvdimm);
     return;
   }
 
-  CHAR8 Message[STATUS_MESSAGE_SIZE] = {};
-  ActionResource Resource;
-  if (!Resource.Load(Rest, Uri, "(UEFI UPDATE - DPCD): Error to parse Json file : %a", Message,
-                     sizeof(Message))) {
+  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest);
+  if (!Frame.Load("(UEFI UPDATE - DPCD): Error to parse Json file : %a")) {
     return;
   }
+
   UINT16 DimmId = 0;
-  if (!ReadDimmId(Resource.String("DimmPhysicalId"), &DimmId)) {
-    ReportFailure(Rest, Message, sizeof(Message),
-                  "(UEFI UPDATE - DPCD): Invalid Parameters for DeletePlatformConfiguration");
+  if (!ReadDimmId(Frame.String("DimmPhysicalId"), &DimmId)) {
+    Frame.Fail("(UEFI UPDATE - DPCD): Invalid Parameters for DeletePlatformConfiguration");
     return;
   }
+
+  CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   DIMM_RESULT_LIST Results = {};
   EFI_STATUS Status = Nvdimm->DeletePlatformConfigurationData(FALSE, &DimmId, ErrorMessage, &Results);
-  if (Status != EFI_SUCCESS) {
-    TerminateErrorMessage(ErrorMessage);
-    ReportFailure(Rest, Message, sizeof(Message), "(UEFI UPDATE - DPCD): %a", ErrorMessage);
-    return;
-  }
-  (void)PatchActionStatus(Rest, "Success",
-                          "(UEFI UPDATE): DeletePlatformConfigurationData performed Successfully");
+  Frame.Outcome(Status, "(UEFI UPDATE): DeletePlatformConfigurationData performed Successfully",
+                "(UEFI UPDATE - DPCD): %a", ErrorMessage);
 }

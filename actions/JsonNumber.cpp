@@ -1,51 +1,21 @@
 #include "actions/JsonNumber.h"
 
-namespace {
+#include "core/JsonScan.h"
 
-// The JSON library treats every byte up to 0x20 as white space.
-bool IsJsonSpace(CHAR8 Char) { return static_cast<UINT8>(Char) <= 0x20 && Char != '\0'; }
+namespace {
 
 bool IsNumberChar(CHAR8 Char) {
   return (Char >= '0' && Char <= '9') || Char == '+' || Char == '-' || Char == 'e' ||
          Char == 'E' || Char == '.';
 }
 
-const CHAR8 *SkipSpace(const CHAR8 *Cursor) {
-  while (IsJsonSpace(*Cursor)) {
-    Cursor++;
-  }
-  return Cursor;
-}
-
-/// Steps over a string that starts at the opening quote; null if unended.
-const CHAR8 *SkipString(const CHAR8 *Cursor) {
-  for (Cursor++;; Cursor++) {
-    CHAR8 Char = *Cursor;
-    // Lower-case letters and everything else above the backslash end
-    // nothing: one test passes the bulk of a text.
-    if (static_cast<UINT8>(Char) > '\\') {
-      continue;
-    }
-    if (Char == '"') {
-      return Cursor + 1;
-    }
-    if (Char == '\\') {
-      Cursor++;
-      Char = *Cursor;
-    }
-    if (Char == '\0') {
-      return nullptr;
-    }
-  }
-}
-
 /// Steps over one value of any kind, without recursion; null if unended.
 const CHAR8 *SkipValue(const CHAR8 *Cursor) {
   if (*Cursor == '"') {
-    return SkipString(Cursor);
+    return JsonSkipString(Cursor);
   }
   if (*Cursor != '{' && *Cursor != '[') {
-    while (*Cursor != '\0' && !IsJsonSpace(*Cursor) && *Cursor != ',' && *Cursor != '}' &&
+    while (*Cursor != '\0' && !JsonIsSpace(*Cursor) && *Cursor != ',' && *Cursor != '}' &&
            *Cursor != ']') {
       Cursor++;
     }
@@ -55,7 +25,7 @@ const CHAR8 *SkipValue(const CHAR8 *Cursor) {
   for (;; Cursor++) {
     CHAR8 Char = *Cursor;
     if (Char == '"') {
-      Cursor = SkipString(Cursor);
+      Cursor = JsonSkipString(Cursor);
       if (Cursor == nullptr) {
         return nullptr;
       }
@@ -126,25 +96,25 @@ bool FindMemberText(const CHAR8 *Body, const cJSON *Document, const cJSON *Membe
       static_cast<UINT8>(Cursor[2]) == 0xBF) {
     Cursor += 3;
   }
-  Cursor = SkipSpace(Cursor);
+  Cursor = JsonSkipSpace(Cursor);
   if (*Cursor != '{') {
     return false;
   }
   Cursor++;
   for (UINTN Index = 0;; Index++) {
-    Cursor = SkipSpace(Cursor);
+    Cursor = JsonSkipSpace(Cursor);
     if (*Cursor != '"') {
       return false;
     }
-    Cursor = SkipString(Cursor);
+    Cursor = JsonSkipString(Cursor);
     if (Cursor == nullptr) {
       return false;
     }
-    Cursor = SkipSpace(Cursor);
+    Cursor = JsonSkipSpace(Cursor);
     if (*Cursor != ':') {
       return false;
     }
-    Cursor = SkipSpace(Cursor + 1);
+    Cursor = JsonSkipSpace(Cursor + 1);
     const CHAR8 *End = SkipValue(Cursor);
     if (End == nullptr) {
       return false;
@@ -154,7 +124,7 @@ bool FindMemberText(const CHAR8 *Body, const cJSON *Document, const cJSON *Membe
       *Length = static_cast<UINTN>(End - Cursor);
       return true;
     }
-    Cursor = SkipSpace(End);
+    Cursor = JsonSkipSpace(End);
     if (*Cursor != ',') {
       return false;
     }

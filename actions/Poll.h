@@ -1,17 +1,17 @@
 // The poll of ActionStatus and the dispatch of an issued action by name.
 #pragma once
 
-#include "driver/ActionContext.h"
+#include "core/ActionContext.h"
 
 /// Reads ActionStatus once: dispatches an "Issued" action, completes a
 /// CreateGoal left "Inprogress". Returns EFI_INVALID_PARAMETER without a
 /// context, the service status or GET status when those fail, EFI_LOAD_ERROR
 /// for a document that does not parse, otherwise the dispatch's or the
 /// completion report's status (EFI_SUCCESS when there was nothing to do).
-EFI_STATUS PollActionStatus(ActionContext *Context);
+[[nodiscard]] EFI_STATUS PollActionStatus(ActionContext *Context);
 
 /// Widens ActionUri to UCS-2 and runs the handler named by ActionName (exact
 /// match; an unknown name runs nothing). EFI_OUT_OF_RESOURCES when the URI
 /// cannot be widened, otherwise EFI_SUCCESS whatever the handler did.
-EFI_STATUS DispatchAction(const CHAR8 *ActionName, const CHAR8 *ActionUri, EFI_REST_PROTOCOL *Rest,
+[[nodiscard]] EFI_STATUS DispatchAction(const CHAR8 *ActionName, const CHAR8 *ActionUri, EFI_REST_PROTOCOL *Rest,
                           NVDIMM_ACTION_PROTOCOL *Nvdimm);

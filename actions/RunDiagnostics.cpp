@@ -1,7 +1,6 @@
 #include "actions/ActionFrame.h"
 #include "actions/Handlers.h"
 #include "core/Memory.h"
-#include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
 const CHAR16 RUN_DIAGNOSTICS_URI[] = u"/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.RunDiagnostics";
@@ -28,13 +27,13 @@ constexpr TestSwitch TEST_SWITCHES[] = {
 constexpr const CHAR8 *NO_RESULT_MESSAGE =
     "(UEFI UPDATE - RD): RunDiagnostics returned no result message";
 
-void BuildTestList(const ActionResource &Resource, CHAR8 (&Tests)[TEST_LIST_SIZE]) {
-  if (Resource.Switch("ExecuteAll")) {
+void BuildTestList(const ActionFrameBase &Frame, CHAR8 (&Tests)[TEST_LIST_SIZE]) {
+  if (Frame.Switch("ExecuteAll")) {
     (void)BoundedAppend(Tests, sizeof(Tests), "All");
     return;
   }
   for (const TestSwitch &Switch : TEST_SWITCHES) {
-    if (!Resource.Switch(Switch.Member)) {
+    if (!Frame.Switch(Switch.Member)) {
       continue;
     }
     if (Tests[0] != '\0') {
@@ -48,29 +47,28 @@ void BuildTestList(const ActionResource &Resource, CHAR8 (&Tests)[TEST_LIST_SIZE
 
 void RunDiagnosticsAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
                           NVDIMM_ACTION_PROTOCOL *Nvdimm) {
-  CHAR8 Tests[TEST_LIST_SIZE] = {};
-  CHAR8 Message[PARSE_MESSAGE_SIZE] = {};
-  UINT16 DimmId = ALL_DIMMS_ID;
   PoolPtr<CHAR8> ResultMessage;
-
-  ActionResource Resource;
-  if (!Resource.Load(Rest, Uri, "(UEFI UPDATE - RD)Error to parse Json file : %a", Message,
-                     sizeof(Message))) {
+  ActionFrame<PARSE_MESSAGE_SIZE> Frame(Uri, Rest);
+  if (!Frame.Load("(UEFI UPDATE - RD)Error to parse Json file : %a")) {
     return;
   }
-  BuildTestList(Resource, Tests);
 
+  CHAR8 Tests[TEST_LIST_SIZE] = {};
+  BuildTestList(Frame, Tests);
+  // Every module on the all-modules URI or without a DimmPhysicalId string;
+  // otherwise the id's low 16 bits (diagnostics change nothing on the
+  // modules), where 0x00FF still means every module.
   BOOLEAN AllDimms = TRUE;
-  const CHAR8 *DimmPhysicalId = Resource.String("DimmPhysicalId");
+  UINT16 DimmId = ALL_DIMMS_ID;
+  const CHAR8 *DimmPhysicalId = Frame.String("DimmPhysicalId");
   UINT64 Value = 0;
   if (!StrEqual(Uri, RUN_DIAGNOSTICS_URI) && DimmPhysicalId != nullptr &&
       HexToUintn(DimmPhysicalId, &Value) != EFI_INVALID_PARAMETER) {
-    // Diagnostics change nothing on the modules; the id keeps its low 16 bits.
     DimmId = static_cast<UINT16>(Value);
     AllDimms = DimmId == ALL_DIMMS_ID ? TRUE : FALSE;
   }
 
   EFI_STATUS Status = Nvdimm->RunDiagnostics(AllDimms, &DimmId, Tests, ResultMessage.Receive());
-  const CHAR8 *Report = ResultMessage ? ResultMessage.Get() : NO_RESULT_MESSAGE;
-  (void)PatchActionStatus(Rest, Status == EFI_SUCCESS ? "Success" : "Failed", Report);
+  Frame.Report(Status == EFI_SUCCESS ? "Success" : "Failed",
+               ResultMessage ? ResultMessage.Get() : NO_RESULT_MESSAGE);
 }

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "driver/ActionContext.h"
+#include "driver/Driver.h"
 #include "sim/PlatformHost.h"
 #include "sim/PlatformRunner.h"
 

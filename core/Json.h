@@ -20,6 +20,7 @@ bool JsonAllocationFailed();
 /// Release policy of parsed or built documents: cJSON_Delete.
 struct JsonTreePolicy {
   static void Release(cJSON *Root) { cJSON_Delete(Root); }
+  static constexpr bool RELEASES_NULL = true;
 };
 
 /// Release policy of text the library printed: the library's deallocator.

@@ -2,9 +2,13 @@
 // goes back is a policy type:
 //
 //   struct POLICY {
-//     template <typename T> static void Release(T *Pointer);  // never null
+//     template <typename T> static void Release(T *Pointer);
 //     static void *Allocate(UINTN Size);  // zeroed block, or null (optional)
+//     static constexpr bool RELEASES_NULL = true;  // optional, see below
 //   };
+//
+// Release is called with null only when the policy says it takes null in
+// its stride (RELEASES_NULL); the owner tests for null otherwise.
 //
 // The driver's policies release to the boot-services pool (core/Pool.h) and
 // through the JSON library (core/Json.h); the simulated platform's release to
@@ -14,12 +18,27 @@
 
 #include "uefi/UefiBaseType.h"
 
+/// VALUE is TRUE when POLICY declares RELEASES_NULL true. (The firmware
+/// build has no C++ library, so no <type_traits>.)
+template <typename... TYPES>
+struct OwnerVoid {
+  using Type = void;
+};
+template <typename POLICY, typename = void>
+struct PolicyReleasesNull {
+  static constexpr bool VALUE = false;
+};
+template <typename POLICY>
+struct PolicyReleasesNull<POLICY, typename OwnerVoid<decltype(POLICY::RELEASES_NULL)>::Type> {
+  static constexpr bool VALUE = POLICY::RELEASES_NULL;
+};
+
 template <typename T, typename POLICY>
 class Owner {
  public:
   Owner() = default;
   explicit Owner(T *Pointer) : mPointer(Pointer) {}
-  ~Owner() { Reset(); }
+  ~Owner() { ReleaseHeld(mPointer); }
 
   Owner(Owner &&Other) noexcept : mPointer(Other.Release()) {}
   Owner &operator=(Owner &&Other) noexcept {
@@ -57,9 +76,7 @@ class Owner {
   void Reset(T *Pointer = nullptr) {
     T *Old = mPointer;
     mPointer = Pointer;
-    if (Old != nullptr) {
-      POLICY::Release(Old);
-    }
+    ReleaseHeld(Old);
   }
 
   /// Address to pass as an out-parameter; whatever is written there is owned.
@@ -76,5 +93,11 @@ class Owner {
   }
 
  private:
+  static void ReleaseHeld(T *Pointer) {
+    if (PolicyReleasesNull<POLICY>::VALUE || Pointer != nullptr) {
+      POLICY::Release(Pointer);
+    }
+  }
+
   T *mPointer = nullptr;
 };

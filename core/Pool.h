@@ -18,6 +18,7 @@ struct PoolPolicy {
   static void Release(T *Pointer) {
     FreePool(const_cast<VOID *>(static_cast<const VOID *>(Pointer)));
   }
+  static constexpr bool RELEASES_NULL = true;
   static VOID *Allocate(UINTN Size) { return AllocateZeroPool(Size); }
 };
 

@@ -1,42 +1,39 @@
 #include "actions/Poll.h"
-#include "core/BootServices.h"
 #include "core/Pool.h"
-#include "driver/ActionContext.h"
+#include "core/ProtocolLookup.h"
+#include "driver/Driver.h"
+#include "driver/ProtocolNotify.h"
 #include "platform/Guids.h"
 
 EFI_STATUS DiscoverServices(BOOLEAN *Found, ActionContext *Context) {
-  VOID *Nvdimm = nullptr;
-  EFI_STATUS Status = gBS->LocateProtocol(&gNvdimmActionProtocolGuid, nullptr, &Nvdimm);
+  NVDIMM_ACTION_PROTOCOL *Nvdimm = nullptr;
+  EFI_STATUS Status = LocateProtocol(&Nvdimm);
   if (EFI_ERROR(Status)) {
     return Status;
   }
-  if (Nvdimm == nullptr) {
-    // A producer that reports success without an instance has none to offer.
-    return EFI_NOT_FOUND;
-  }
-  Context->Nvdimm = static_cast<NVDIMM_ACTION_PROTOCOL *>(Nvdimm);
+  Context->Nvdimm = Nvdimm;
 
   UINTN HandleCount = 0;
   PoolPtr<EFI_HANDLE> Handles;
-  Status = gBS->LocateHandleBuffer(ByProtocol, &gEfiRestProtocolGuid, nullptr, &HandleCount,
-                                   Handles.Receive());
+  Status = gBS->LocateHandleBuffer(ByProtocol, ProtocolGuid<EFI_REST_PROTOCOL>::Get(), nullptr,
+                                   &HandleCount, Handles.Receive());
   if (EFI_ERROR(Status)) {
     return Status;
   }
 
   for (UINTN Index = 0; Handles && Index < HandleCount; Index++) {
-    VOID *Rest = nullptr;
-    VOID *Service = nullptr;
-    Status = gBS->HandleProtocol(Handles[Index], &gEfiRestProtocolGuid, &Rest);
+    EFI_REST_PROTOCOL *Rest = nullptr;
+    REDFISH_SERVICE_PROTOCOL *Service = nullptr;
+    Status = HandleProtocol(Handles[Index], &Rest);
     if (EFI_ERROR(Status)) {
       continue;
     }
-    Status = gBS->HandleProtocol(Handles[Index], &gRedfishServiceProtocolGuid, &Service);
+    Status = HandleProtocol(Handles[Index], &Service);
     if (EFI_ERROR(Status) || Rest == nullptr || Service == nullptr) {
       continue;
     }
-    Context->Service = static_cast<REDFISH_SERVICE_PROTOCOL *>(Service);
-    Context->Rest = static_cast<EFI_REST_PROTOCOL *>(Rest);
+    Context->Service = Service;
+    Context->Rest = Rest;
     *Found = TRUE;
     if (Context->Nvdimm->Enabled != 0) {
       Status = PollActionStatus(Context);

@@ -1,37 +1,13 @@
 #include "core/BootServices.h"
 #include "core/Json.h"
 #include "core/Pool.h"
-#include "driver/ActionContext.h"
+#include "driver/Driver.h"
+#include "driver/ProtocolNotify.h"
 #include "platform/Guids.h"
 
 EFI_SYSTEM_TABLE *gST = nullptr;
 EFI_BOOT_SERVICES *gBS = nullptr;
 EFI_RUNTIME_SERVICES *gRT = nullptr;
-
-EFI_EVENT CreateProtocolNotifyEvent(EFI_GUID *Guid, EFI_EVENT_NOTIFY NotifyFunction,
-                                    ActionContext *Context, VOID **Registration) {
-  EFI_EVENT Event = nullptr;
-  (void)gBS->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, NotifyFunction, Context, &Event);
-  // Recorded before the signal below, which may already run the notification.
-  for (EFI_EVENT &Slot : Context->NotifyEvents) {
-    if (Slot == nullptr) {
-      Slot = Event;
-      break;
-    }
-  }
-  (void)gBS->RegisterProtocolNotify(Guid, Event, Registration);
-  (void)gBS->SignalEvent(Event);
-  return Event;
-}
-
-void CloseNotifyEvent(ActionContext *Context, EFI_EVENT Event) {
-  for (EFI_EVENT &Slot : Context->NotifyEvents) {
-    if (Slot == Event) {
-      Slot = nullptr;
-    }
-  }
-  (void)gBS->CloseEvent(Event);
-}
 
 extern "C" EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   (void)ImageHandle;
@@ -52,11 +28,13 @@ extern "C" EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABL
   // written there is never read.
   VOID *Registration = nullptr;
   if (!Found) {
-    CreateProtocolNotifyEvent(&gEfiRestProtocolGuid, OnServiceNotify, Context.Get(), &Registration);
+    (void)CreateProtocolNotifyEvent(ProtocolGuid<EFI_REST_PROTOCOL>::Get(), OnServiceNotify,
+                                    Context.Get(), &Registration);
   }
-  CreateProtocolNotifyEvent(&gRedfishReadyGuid, OnServiceNotify, Context.Get(), &Registration);
-  CreateProtocolNotifyEvent(&gLocalRequestTriggerGuid, OnLocalRequestCheck, Context.Get(),
-                            &Registration);
+  (void)CreateProtocolNotifyEvent(&gRedfishReadyGuid, OnServiceNotify, Context.Get(),
+                                  &Registration);
+  (void)CreateProtocolNotifyEvent(&gLocalRequestTriggerGuid, OnLocalRequestCheck, Context.Get(),
+                                  &Registration);
 
   EFI_EVENT ResetEvent = nullptr;
   EFI_STATUS Status = gBS->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_NOTIFY, OnLocalRequestCheck,
@@ -64,11 +42,7 @@ extern "C" EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABL
   if (EFI_ERROR(Status)) {
     // The firmware unloads an image whose entry fails: no notification may
     // stay registered, and nothing refers to the context any more.
-    for (EFI_EVENT Event : Context->NotifyEvents) {
-      if (Event != nullptr) {
-        (void)gBS->CloseEvent(Event);
-      }
-    }
+    CloseAllNotifyEvents(Context.Get());
     return Status;
   }
   // The context lives for the rest of boot services.

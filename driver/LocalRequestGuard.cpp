@@ -1,7 +1,8 @@
 #include "core/Json.h"
 #include "core/JsonDepth.h"
 #include "core/Pool.h"
-#include "driver/ActionContext.h"
+#include "driver/Driver.h"
+#include "driver/ProtocolNotify.h"
 #include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 

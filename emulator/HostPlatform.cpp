@@ -6,7 +6,7 @@
 #include <iterator>
 #include <memory>
 
-#include "driver/ActionContext.h"
+#include "driver/Driver.h"
 #include "emulator/Firmware.h"
 #include "emulator/PlatformHooks.h"
 #include "emulator/TraceOutput.h"

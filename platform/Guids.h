@@ -4,6 +4,7 @@
 
 #include "platform/NvdimmActionProtocol.h"
 #include "platform/RedfishServiceProtocol.h"
+#include "uefi/ProtocolGuid.h"
 #include "uefi/Rest.h"
 #include "uefi/UefiTables.h"
 
@@ -13,11 +14,6 @@ extern EFI_GUID gRedfishServiceProtocolGuid;
 extern EFI_GUID gRedfishReadyGuid;
 extern EFI_GUID gLocalRequestTriggerGuid;
 extern EFI_GUID gEfiEventGroupResetSystemGuid;
-
-/// The GUID of protocol record T, so that a lookup cannot pair a record with
-/// another protocol's GUID.
-template <typename T>
-struct ProtocolGuid;
 
 template <>
 struct ProtocolGuid<EFI_REST_PROTOCOL> {

@@ -24,7 +24,7 @@ struct HeaderList {
 /// EFI_INVALID_PARAMETER for a null argument or a list without its array;
 /// EFI_OUT_OF_RESOURCES when no slot is left or a copy fails (a slot whose
 /// value copy failed is left empty).
-EFI_STATUS HeaderListSet(HeaderList *List, const CHAR8 *Name, const CHAR8 *Value);
+[[nodiscard]] EFI_STATUS HeaderListSet(HeaderList *List, const CHAR8 *Name, const CHAR8 *Value);
 
 /// Releases every name and value present, then the array. Safe to call on a
 /// list that was never initialised or was freed already.

@@ -13,10 +13,10 @@ constexpr UINTN TEXT_MAX_LENGTH = 1000000;
 /// optional "x"/"X" after a zero, digits up to the first other character.
 /// EFI_INVALID_PARAMETER (Value untouched) for a null argument or a string
 /// longer than TEXT_MAX_LENGTH; EFI_UNSUPPORTED with all ones on overflow.
-EFI_STATUS HexToUintn(const CHAR8 *String, UINT64 *Value);
+[[nodiscard]] EFI_STATUS HexToUintn(const CHAR8 *String, UINT64 *Value);
 
 /// Converts a decimal string by the same rules, without the "x" prefix.
-EFI_STATUS DecimalToUintn(const CHAR8 *String, UINT64 *Value);
+[[nodiscard]] EFI_STATUS DecimalToUintn(const CHAR8 *String, UINT64 *Value);
 
 /// TRUE when HexToUintn would read at least one hexadecimal digit of String
 /// (a "0x" prefix alone has none).
@@ -41,4 +41,4 @@ UINTN BoundedFormatV(CHAR8 *Buffer, UINTN Size, const CHAR8 *Format, va_list Arg
 /// in all), or changes nothing: EFI_INVALID_PARAMETER (null argument, size 0
 /// or above TEXT_MAX_LENGTH), EFI_BAD_BUFFER_SIZE (no NUL in Destination),
 /// EFI_BUFFER_TOO_SMALL (does not fit whole), EFI_ACCESS_DENIED (overlap).
-EFI_STATUS BoundedAppend(CHAR8 *Destination, UINTN DestinationSize, const CHAR8 *Source);
+[[nodiscard]] EFI_STATUS BoundedAppend(CHAR8 *Destination, UINTN DestinationSize, const CHAR8 *Source);

@@ -7,7 +7,7 @@
 #include "actions/DimmResults.h"
 #include "actions/Handlers.h"
 #include "actions/Poll.h"
-#include "driver/ActionContext.h"
+#include "driver/Driver.h"
 #include "tests/redfish/RedfishFixture.h"
 
 namespace {
