@@ -1,7 +1,6 @@
 #include "actions/ActionFrame.h"
 
 #include "actions/JsonNumber.h"
-#include "core/JsonDepth.h"
 #include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
@@ -21,10 +20,10 @@ bool ActionFrameBase::Load(const CHAR8 *ParseFormat) {
     return false;
   }
   ClearJsonAllocationFailure();
-  mDocument.Reset(JsonParseWithinDepth(mBody.Get()));
+  mDocument.Reset(cJSON_Parse(mBody.Get()));
   if (!mDocument) {
     // A parse that ran out of memory has no meaningful position.
-    const CHAR8 *Position = JsonAllocationFailed() ? nullptr : JsonParseErrorPosition();
+    const CHAR8 *Position = JsonAllocationFailed() ? nullptr : cJSON_GetErrorPtr();
     Fail(ParseFormat, Position);
     return false;
   }

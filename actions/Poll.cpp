@@ -2,7 +2,6 @@
 
 #include "actions/Handlers.h"
 #include "core/Json.h"
-#include "core/JsonDepth.h"
 #include "core/Pool.h"
 #include "redfish/ActionStatusClient.h"
 
@@ -72,7 +71,7 @@ EFI_STATUS PollActionStatus(ActionContext *Context) {
     return EFI_SUCCESS;
   }
 
-  JsonDocument Document(JsonParseWithinDepth(Body.Get()));
+  JsonDocument Document(cJSON_Parse(Body.Get()));
   if (!Document) {
     return EFI_LOAD_ERROR;
   }

@@ -1,5 +1,4 @@
 #include "core/Json.h"
-#include "core/JsonDepth.h"
 #include "core/Pool.h"
 #include "driver/Driver.h"
 #include "driver/ProtocolNotify.h"
@@ -21,7 +20,7 @@ void AbortRemoteAction(ActionContext *Context) {
   if (EFI_ERROR(Status) || Length == 0 || !Body) {
     return;
   }
-  JsonDocument Document(JsonParseWithinDepth(Body.Get()));
+  JsonDocument Document(cJSON_Parse(Body.Get()));
   if (!Document) {
     return;
   }
