@@ -2,7 +2,7 @@
 // when it runs and what it hands to the driver (sim/PlatformHost.h).
 #pragma once
 
-#include "sim/PlatformHost.h"
+#include "sim/common/PlatformHost.h"
 
 /// PlatformHost::EnterPlatform / LeavePlatform: a call from the driver into
 /// a platform protocol begins / returns. Context is unused.
