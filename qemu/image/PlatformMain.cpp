@@ -80,9 +80,9 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
     return;
   }
 
-  PoolObject<Scenario> TheScenario;
+  PoolObject<Scenario> TheScenario = MakePoolObject<Scenario>();
   CHAR8 Error[FAILURE_SIZE] = {};
-  if (!TheScenario.Make() ||
+  if (!TheScenario ||
       !TheScenario->Read(ScenarioFile.Bytes.Get(), ScenarioFile.Length, Error, sizeof(Error))) {
     SimTextWriter Writer(Failure, sizeof(Failure));
     Writer.Add(CHANNEL_SCENARIO_FILE ": ");
@@ -93,13 +93,13 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   ChannelLineSink Lines(CHANNEL_EVENT);
   ChannelLineSink Account(CHANNEL_ACCOUNT);
   TraceSink AccountSink = AccountWanted(Options) ? Account.Sink() : TraceSink{nullptr, nullptr};
-  PoolObject<Trace> Log;
   // No hooks: in firmware each image has its own JSON library and pool
   // accounting, so nothing needs to tell the platform's allocations apart.
   PlatformHost Host = {gBS, nullptr, nullptr, nullptr, nullptr};
-  PoolObject<PlatformRunner> Runner;
-  if (!Log.Make(Lines.Sink(), AccountSink) || !Runner.Make(*TheScenario, Host, *Log) ||
-      !Runner->PowerOn()) {
+  PoolObject<Trace> Log = MakePoolObject<Trace>(Lines.Sink(), AccountSink);
+  PoolObject<PlatformRunner> Runner = Log ? MakePoolObject<PlatformRunner>(*TheScenario, Host, *Log)
+                                           : PoolObject<PlatformRunner>();
+  if (!Runner || !Runner->PowerOn()) {
     Failed(Failure, "the platform cannot be built", EFI_OUT_OF_RESOURCES);
     return;
   }
@@ -113,9 +113,10 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   }
   Log->SetBoot(Boot);
 
-  PoolObject<PlatformBoot> ThisBoot;
-  if (!ThisBoot.Make(ImageHandle, *Runner, *Log, TheScenario->Parts().BootCount(), Boot,
-                     Driver.Bytes.Get(), Driver.Length)) {
+  PoolObject<PlatformBoot> ThisBoot =
+      MakePoolObject<PlatformBoot>(ImageHandle, *Runner, *Log, TheScenario->Parts().BootCount(),
+                                   Boot, Driver.Bytes.Get(), Driver.Length);
+  if (!ThisBoot) {
     Failed(Failure, "the boot cannot be built", EFI_OUT_OF_RESOURCES);
     return;
   }

@@ -11,42 +11,28 @@
 // <new>.
 inline void *operator new(size_t, void *Where) noexcept { return Where; }
 
-/// Owns one T built in a block from cJSON_malloc (the boot-services pool in
-/// the image); destroys and releases it when it goes out of scope.
-template <typename T>
-class PoolObject {
- public:
-  PoolObject() = default;
-  ~PoolObject() { Reset(); }
-  PoolObject(const PoolObject &) = delete;
-  PoolObject &operator=(const PoolObject &) = delete;
-
-  /// Builds a T from Arguments in a fresh block; false (and empty) when the
-  /// block cannot be had.
-  template <typename... ARGUMENTS>
-  [[nodiscard]] bool Make(ARGUMENTS &&...Arguments) {
-    Reset();
-    void *Block = cJSON_malloc(sizeof(T));
-    if (Block == nullptr) {
-      return false;
-    }
-    mObject = new (Block) T(static_cast<ARGUMENTS &&>(Arguments)...);
-    return true;
+/// Release policy of an object built in a block from cJSON_malloc (the
+/// boot-services pool in the image): its destructor, then cJSON_free.
+struct PoolObjectPolicy {
+  template <typename T>
+  static void Release(T *Object) {
+    Object->~T();
+    cJSON_free(Object);
   }
-
-  void Reset() {
-    if (mObject != nullptr) {
-      mObject->~T();
-      cJSON_free(mObject);
-      mObject = nullptr;
-    }
-  }
-
-  T *Get() const { return mObject; }
-  T *operator->() const { return mObject; }
-  T &operator*() const { return *mObject; }
-  explicit operator bool() const { return mObject != nullptr; }
-
- private:
-  T *mObject = nullptr;
 };
+
+/// Owns one T built in a block from cJSON_malloc; destroys and releases it
+/// when it goes out of scope.
+template <typename T>
+using PoolObject = Owner<T, PoolObjectPolicy>;
+
+/// Builds a T from Arguments in a fresh block; empty when the block cannot
+/// be had.
+template <typename T, typename... ARGUMENTS>
+[[nodiscard]] PoolObject<T> MakePoolObject(ARGUMENTS &&...Arguments) {
+  void *Block = cJSON_malloc(sizeof(T));
+  if (Block == nullptr) {
+    return PoolObject<T>();
+  }
+  return PoolObject<T>(new (Block) T(static_cast<ARGUMENTS &&>(Arguments)...));
+}

@@ -1,10 +1,12 @@
-// Memory and byte helpers of the simulated platform. Its own memory comes from
-// the JSON library's allocator (cJSON_malloc / cJSON_free), whatever hooks the
-// host installed; memory handed to the driver comes from AllocateForDriver.
+// Memory and byte helpers of the simulated platform, and its owners (aliases of
+// core/Owner.h's one template). Its own memory comes from the JSON library's
+// allocator (cJSON_malloc / cJSON_free), whatever hooks the host installed;
+// memory handed to the driver comes from AllocateForDriver.
 #pragma once
 
 #include <cJSON.h>
 
+#include "core/Owner.h"
 #include "uefi/UefiBaseType.h"
 
 /// Value of a hexadecimal digit (either case), or -1 for any other byte.
@@ -80,18 +82,40 @@ inline CHAR8 *SimDuplicateBytes(const CHAR8 *Bytes, UINTN Length) {
   return Copy;
 }
 
-/// Owns a zeroed array of Count plain records from cJSON_malloc.
+/// Release policy of the simulated platform's blocks: cJSON_free, and zeroed
+/// blocks from cJSON_malloc.
+struct SimMemoryPolicy {
+  template <typename T>
+  static void Release(T *Pointer) {
+    cJSON_free(const_cast<VOID *>(static_cast<const VOID *>(Pointer)));
+  }
+  static VOID *Allocate(UINTN Size) {
+    VOID *Block = cJSON_malloc(Size);
+    if (Block != nullptr) {
+      SimZeroBytes(Block, Size);
+    }
+    return Block;
+  }
+};
+
+/// Release policy of cJSON trees: cJSON_Delete.
+struct SimTreePolicy {
+  static void Release(cJSON *Root) { cJSON_Delete(Root); }
+};
+
+/// Owns one block from cJSON_malloc (text the library printed, or a copy).
+using SimBlock = Owner<CHAR8, SimMemoryPolicy>;
+
+/// Owns a cJSON tree.
+using SimJson = Owner<cJSON, SimTreePolicy>;
+
+/// A zeroed array of Count plain records from cJSON_malloc: the owner of the
+/// block and the count of its records.
 template <typename T>
 class SimArray {
  public:
   SimArray() = default;
-  ~SimArray() { Reset(); }
-  SimArray(SimArray &&Other) noexcept : mItems(Other.mItems), mCount(Other.mCount) {
-    Other.mItems = nullptr;
-    Other.mCount = 0;
-  }
-  SimArray(const SimArray &) = delete;
-  SimArray &operator=(const SimArray &) = delete;
+  SimArray(SimArray &&) = delete;  // Swap exchanges two arrays
   SimArray &operator=(SimArray &&) = delete;
 
   /// Replaces the array with Count zeroed records; false (and empty) on failure.
@@ -103,96 +127,32 @@ class SimArray {
     if (Count > static_cast<UINTN>(-1) / sizeof(T)) {
       return false;
     }
-    mItems = static_cast<T *>(cJSON_malloc(Count * sizeof(T)));
-    if (mItems == nullptr) {
+    mItems.Reset(static_cast<T *>(SimMemoryPolicy::Allocate(Count * sizeof(T))));
+    if (!mItems) {
       return false;
     }
-    SimZeroBytes(mItems, Count * sizeof(T));
     mCount = Count;
     return true;
   }
 
   void Reset() {
-    if (mItems != nullptr) {
-      cJSON_free(mItems);
-    }
-    mItems = nullptr;
+    mItems.Reset();
     mCount = 0;
   }
 
   /// Exchanges contents with Other.
   void Swap(SimArray &Other) {
-    T *Items = mItems;
+    mItems.Swap(Other.mItems);
     UINTN Count = mCount;
-    mItems = Other.mItems;
     mCount = Other.mCount;
-    Other.mItems = Items;
     Other.mCount = Count;
   }
 
-  T *Get() const { return mItems; }
+  T *Get() const { return mItems.Get(); }
   UINTN Count() const { return mCount; }
   T &operator[](UINTN Index) const { return mItems[Index]; }
 
  private:
-  T *mItems = nullptr;
+  Owner<T, SimMemoryPolicy> mItems;
   UINTN mCount = 0;
-};
-
-/// Owns one block from cJSON_malloc (text the library printed, or a copy).
-class SimBlock {
- public:
-  SimBlock() = default;
-  explicit SimBlock(CHAR8 *Block) : mBlock(Block) {}
-  ~SimBlock() {
-    if (mBlock != nullptr) {
-      cJSON_free(mBlock);
-    }
-  }
-  SimBlock(const SimBlock &) = delete;
-  SimBlock &operator=(const SimBlock &) = delete;
-
-  CHAR8 *Get() const { return mBlock; }
-  explicit operator bool() const { return mBlock != nullptr; }
-  /// Releases the block held and takes Block instead.
-  void Reset(CHAR8 *Block) {
-    if (mBlock != nullptr) {
-      cJSON_free(mBlock);
-    }
-    mBlock = Block;
-  }
-  [[nodiscard]] CHAR8 *Release() {
-    CHAR8 *Block = mBlock;
-    mBlock = nullptr;
-    return Block;
-  }
-
- private:
-  CHAR8 *mBlock = nullptr;
-};
-
-/// Owns a cJSON tree; cJSON_Delete releases it.
-class SimJson {
- public:
-  SimJson() = default;
-  explicit SimJson(cJSON *Root) : mRoot(Root) {}
-  ~SimJson() { cJSON_Delete(mRoot); }
-  SimJson(const SimJson &) = delete;
-  SimJson &operator=(const SimJson &) = delete;
-
-  cJSON *Get() const { return mRoot; }
-  explicit operator bool() const { return mRoot != nullptr; }
-  [[nodiscard]] cJSON *Release() {
-    cJSON *Root = mRoot;
-    mRoot = nullptr;
-    return Root;
-  }
-  /// Releases the tree held and takes Root instead.
-  void Reset(cJSON *Root) {
-    cJSON_Delete(mRoot);
-    mRoot = Root;
-  }
-
- private:
-  cJSON *mRoot = nullptr;
 };

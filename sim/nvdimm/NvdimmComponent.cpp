@@ -1,6 +1,6 @@
 #include "sim/nvdimm/NvdimmComponent.h"
 
-#include "core/Json.h"
+#include "sim/common/SimMemory.h"
 #include "sim/nvdimm/NvdimmText.h"
 
 namespace {
@@ -165,7 +165,7 @@ NVDIMM_ACTION_PROTOCOL *NvdimmComponent::BeginBoot() {
 }
 
 char *NvdimmComponent::SaveState() const {
-  JsonDocument State(cJSON_CreateObject());
+  SimJson State(cJSON_CreateObject());
   cJSON *Model = mModel.ToJson();
   if (!State || Model == nullptr || !cJSON_AddItemToObject(State.Get(), "model", Model)) {
     cJSON_Delete(Model);
@@ -182,7 +182,7 @@ bool NvdimmComponent::LoadState(const char *State) {
   if (State == nullptr) {
     return false;
   }
-  JsonDocument Document(cJSON_Parse(State));
+  SimJson Document(cJSON_Parse(State));
   NvdimmJsonPath Path = {nullptr, "state", 0};
   NvdimmMessage Ignored(nullptr, 0);
   bool LocalRequest = false;
