@@ -1,5 +1,5 @@
 // The hooks through which the simulated platform tells the emulated machine
-// when it runs and what it hands to the driver (sim/PlatformHost.h).
+// when it runs and what it hands to the driver (sim/common/PlatformHost.h).
 #pragma once
 
 #include "sim/common/PlatformHost.h"
