@@ -13,8 +13,8 @@
 #include <string>
 
 #include "driver/Driver.h"
-#include "sim/PlatformHost.h"
-#include "sim/PlatformRunner.h"
+#include "sim/common/PlatformHost.h"
+#include "sim/platform/PlatformRunner.h"
 
 class BenchPlatform {
  public:

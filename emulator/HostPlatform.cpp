@@ -10,8 +10,8 @@
 #include "emulator/Firmware.h"
 #include "emulator/PlatformHooks.h"
 #include "emulator/TraceOutput.h"
-#include "sim/Expect.h"
-#include "sim/PlatformRunner.h"
+#include "sim/scenario/Expect.h"
+#include "sim/platform/PlatformRunner.h"
 
 namespace {
 

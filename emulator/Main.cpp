@@ -6,7 +6,7 @@
 #include <string>
 
 #include "emulator/HostPlatform.h"
-#include "emulator/QemuRunner.h"
+#include "qemu/runner/QemuRunner.h"
 
 namespace {
 

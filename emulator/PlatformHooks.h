@@ -1,8 +1,8 @@
 // The hooks through which the simulated platform tells the emulated machine
-// when it runs and what it hands to the driver (sim/PlatformHost.h).
+// when it runs and what it hands to the driver (sim/common/PlatformHost.h).
 #pragma once
 
-#include "sim/PlatformHost.h"
+#include "sim/common/PlatformHost.h"
 
 /// PlatformHost::EnterPlatform / LeavePlatform: a call from the driver into
 /// a platform protocol begins / returns. Context is unused.

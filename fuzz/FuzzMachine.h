@@ -10,9 +10,9 @@
 #include "emulator/Firmware.h"
 #include "emulator/PlatformHooks.h"
 #include "fuzz/FuzzCheck.h"
-#include "sim/NvdimmComponent.h"
-#include "sim/RedfishService.h"
-#include "sim/Trace.h"
+#include "sim/nvdimm/NvdimmComponent.h"
+#include "sim/redfish/RedfishService.h"
+#include "sim/trace/Trace.h"
 
 /// Powers the machine on and starts its first boot; destroying it releases
 /// every pool block of the run. One per input, made before any platform

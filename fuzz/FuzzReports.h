@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz/FuzzCheck.h"
-#include "sim/Trace.h"
+#include "sim/trace/Trace.h"
 
 /// One "rest" event.
 struct FuzzRestCall {

@@ -9,10 +9,10 @@
 #include <set>
 #include <string>
 
-#include "sim/ExactJson.h"
-#include "sim/PlatformHost.h"
-#include "sim/Scenario.h"
-#include "sim/Trace.h"
+#include "sim/common/ExactJson.h"
+#include "sim/common/PlatformHost.h"
+#include "sim/scenario/Scenario.h"
+#include "sim/trace/Trace.h"
 
 /// AllocatePool and FreePool over malloc; every other service is null, so a
 /// call to one crashes the test at once.

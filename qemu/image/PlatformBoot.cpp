@@ -1,0 +1,166 @@
+#include "qemu/image/PlatformBoot.h"
+
+#include "core/BootServices.h"
+#include "qemu/image/CarriedState.h"
+#include "qemu/image/TraceChannel.h"
+#include "sim/common/SimTextWriter.h"
+
+namespace {
+
+constexpr UINTN NOTE_SIZE = 240;
+
+// ResetSystem of the platform's own table gets no context: the boot running.
+PlatformBoot *mRunning = nullptr;
+
+}  // namespace
+
+PlatformBoot::PlatformBoot(EFI_HANDLE ImageHandle, PlatformRunner &Runner, Trace &Log,
+                           UINTN BootCount, UINT32 Boot, const CHAR8 *Driver, UINTN DriverLength)
+    : mImageHandle(ImageHandle),
+      mRunner(Runner),
+      mLog(Log),
+      mBootCount(BootCount),
+      mBoot(Boot),
+      mDriver(Driver),
+      mDriverLength(DriverLength) {}
+
+EFI_STATUS PlatformBoot::Run() {
+  // The steps reach the firmware through this table: the driver gets the
+  // firmware's own from StartImage.
+  mPlatformRuntime = *gRT;
+  mPlatformRuntime.ResetSystem = PlatformResetSystem;
+  mPlatformTable = *gST;
+  mPlatformTable.RuntimeServices = &mPlatformRuntime;
+
+  EFI_STATUS Status = mRelay.Install(OnReset, this);
+  if (EFI_ERROR(Status)) {
+    return Status;
+  }
+  mRunning = this;
+  if (mGauge.Locate(gST)) {
+    mBootMark = mGauge.Paint();
+    mBootLow = mBootMark;
+  }
+  (void)mRunner.RunBoot(mRunner.PlanOf(mBoot), &mPlatformTable, StartDriver, this);
+  EndBoot(false, EfiResetShutdown);
+  // Boot services end here: the machine goes off without signalling anyone.
+  mRelay.Uninstall();
+  gRT->ResetSystem(EfiResetShutdown, EFI_SUCCESS, 0, nullptr);
+  return EFI_ABORTED;
+}
+
+EFI_STATUS PlatformBoot::StartDriver(void *Context, EFI_SYSTEM_TABLE * /*SystemTable*/) {
+  auto *Self = static_cast<PlatformBoot *>(Context);
+  Self->TakeLowWater();
+  Self->mDispatchMark = Self->mGauge.Paint();
+  // As the DXE dispatcher does with a driver it found in a firmware volume:
+  // load the image from its bytes, then start it. A driver whose entry
+  // fails is unloaded by StartImage.
+  EFI_HANDLE Image = nullptr;
+  EFI_STATUS Status = gBS->LoadImage(FALSE, Self->mImageHandle, nullptr,
+                                     const_cast<CHAR8 *>(Self->mDriver), Self->mDriverLength,
+                                     &Image);
+  if (!EFI_ERROR(Status)) {
+    UINTN ExitDataSize = 0;
+    CHAR16 *ExitData = nullptr;
+    Status = gBS->StartImage(Image, &ExitDataSize, &ExitData);
+    if (ExitData != nullptr) {
+      (void)gBS->FreePool(ExitData);
+    }
+  }
+  Self->NoteDispatch();
+  return Status;
+}
+
+void PlatformBoot::NoteDispatch() {
+  if (mDispatchMark == 0) {
+    return;
+  }
+  UINTN Low = mGauge.LowWater();
+  if (Low < mBootLow) {
+    mBootLow = Low;
+  }
+  CHAR8 Note[NOTE_SIZE];
+  SimTextWriter Writer(Note, sizeof(Note));
+  Writer.Add("stack: dispatching the driver (LoadImage, StartImage, its entry) went ");
+  Writer.AddUint(mDispatchMark - Low);
+  Writer.Add(" bytes below the platform's frame");
+  mLog.Note(Note);
+  mDispatchMark = 0;
+}
+
+VOID EFIAPI PlatformBoot::PlatformResetSystem(EFI_RESET_TYPE ResetType, EFI_STATUS ResetStatus,
+                                              UINTN DataSize, VOID *ResetData) {
+  if (mRunning != nullptr) {
+    mRunning->mPlatformResetting = true;
+  }
+  gRT->ResetSystem(ResetType, ResetStatus, DataSize, ResetData);
+}
+
+void PlatformBoot::OnReset(void *Context, EFI_RESET_TYPE ResetType) {
+  static_cast<PlatformBoot *>(Context)->EndBoot(true, ResetType);
+}
+
+void PlatformBoot::TakeLowWater() {
+  UINTN Low = mGauge.LowWater();
+  if (Low != 0 && Low < mBootLow) {
+    mBootLow = Low;
+  }
+}
+
+void PlatformBoot::NoteStack() {
+  if (!mGauge.Located()) {
+    mLog.Note("stack: the firmware names no stack in its hand-off blocks; not measured");
+    return;
+  }
+  CHAR8 Note[NOTE_SIZE];
+  SimTextWriter Writer(Note, sizeof(Note));
+  Writer.Add("stack: ");
+  Writer.AddUint(mGauge.Top() - mGauge.Base());
+  Writer.Add(" bytes at ");
+  Writer.AddHex(mGauge.Base());
+  Writer.Add("; at its deepest this boot used ");
+  Writer.AddUint(mGauge.Top() - mBootLow);
+  Writer.Add(" (");
+  Writer.AddUint(mBootMark - mBootLow);
+  Writer.Add(" below the platform's frame), ");
+  Writer.AddUint(mBootLow - mGauge.Base());
+  Writer.Add(" never touched");
+  if (mBootLow <= mGauge.Base()) {
+    Writer.Add(": every byte was written, the stack may have overflowed");
+  }
+  mLog.Note(Note);
+}
+
+void PlatformBoot::EndBoot(bool Reset, EFI_RESET_TYPE ResetType) {
+  bool ByDriver = Reset && !mPlatformResetting;
+  if (Reset) {
+    cJSON *Event = mLog.NewEvent("reset");
+    if (Event != nullptr) {
+      (void)TraceAddString(Event, "type", ResetTypeName(ResetType));
+      (void)TraceAddString(Event, "by", ByDriver ? "driver" : "platform");
+      mLog.Emit(Event);
+    }
+  }
+  // A reset from within the driver's entry ends the dispatch here.
+  NoteDispatch();
+  TakeLowWater();
+  NoteStack();
+
+  bool Listed = mBoot < mBootCount;
+  if (Listed || ByDriver) {
+    if (mBoot < MAX_BOOTS) {
+      SimBlock State = SaveCarriedState(mRunner, mBoot + 1,
+                                        !Reset ? nullptr : ByDriver ? "driver" : "platform");
+      if (!State) {
+        ChannelWriteRecord(CHANNEL_FAILURE, "out of memory saving the state for the next boot");
+        return;
+      }
+      ChannelWriteRecord(CHANNEL_NEXT_BOOT, State.Get());
+      return;
+    }
+    mLog.Note("the run stops after 8 boots");
+  }
+  mRunner.Finish();
+  ChannelWriteRecord(CHANNEL_RUN_OVER, "");
+}

@@ -1,0 +1,199 @@
+#include "qemu/runner/QemuMachine.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "qemu/runner/Subprocess.h"
+#include "qemu/ChannelFormat.h"
+
+namespace {
+
+constexpr const char *QEMU = "qemu-system-x86_64";
+constexpr const char *OVMF_CODE = "/usr/share/OVMF/OVMF_CODE_4M.fd";
+constexpr const char *OVMF_VARS = "/usr/share/OVMF/OVMF_VARS_4M.fd";
+constexpr const char *OVMF_WHOLE = "/usr/share/ovmf/OVMF.fd";
+/// Tools such as mformat answer at once; this only guards against a hang.
+constexpr unsigned TOOL_TIMEOUT_SECONDS = 60;
+constexpr unsigned long long MIB = 1024ULL * 1024;
+
+bool IsFile(const std::string &Path) {
+  struct stat Info = {};
+  return stat(Path.c_str(), &Info) == 0 && S_ISREG(Info.st_mode);
+}
+
+unsigned long long FileSize(const std::string &Path) {
+  struct stat Info = {};
+  return stat(Path.c_str(), &Info) == 0 ? static_cast<unsigned long long>(Info.st_size) : 0;
+}
+
+bool Fail(std::string *Error, const std::string &Message) {
+  *Error = Message;
+  return false;
+}
+
+bool CopyFile(const std::string &From, const std::string &To) {
+  std::string Bytes = ReadWholeFile(From);
+  std::FILE *File = std::fopen(To.c_str(), "wb");
+  if (File == nullptr) {
+    return false;
+  }
+  bool Written = std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
+  return std::fclose(File) == 0 && Written && !Bytes.empty();
+}
+
+}  // namespace
+
+bool QemuMachine::Tool(const std::vector<std::string> &Argv, std::string *Error) const {
+  ProcessResult Result = RunProcess(Argv, mToolLog, TOOL_TIMEOUT_SECONDS);
+  if (!Result.Started) {
+    return Fail(Error, Argv[0] + " cannot be run: is it installed? (scripts/setup.sh installs it)");
+  }
+  if (Result.TimedOut || Result.ExitStatus != 0) {
+    std::string Command;
+    for (const std::string &Argument : Argv) {
+      Command += (Command.empty() ? "" : " ") + Argument;
+    }
+    return Fail(Error, Command + " failed:\n" + LastLines(ReadWholeFile(mToolLog), 5));
+  }
+  return true;
+}
+
+bool QemuMachine::Prepare(const QemuSetup &Setup, std::string *Error) {
+  mSetup = Setup;
+  for (const std::string *Image : {&Setup.PlatformImage, &Setup.DriverImage}) {
+    if (!IsFile(*Image)) {
+      return Fail(Error, *Image + ": no such image; build the targets platform-image and "
+                                  "driver-image, or name the image with --platform-image or "
+                                  "--driver-image");
+    }
+  }
+  if (IsFile(OVMF_CODE) && IsFile(OVMF_VARS)) {
+    mCode = OVMF_CODE;
+  } else if (IsFile(OVMF_WHOLE)) {
+    mBios = OVMF_WHOLE;
+  } else {
+    return Fail(Error, std::string("no OVMF firmware at ") + OVMF_CODE + " or " + OVMF_WHOLE +
+                           " (apt-get install ovmf)");
+  }
+  if (mkdir(Setup.Directory.c_str(), 0755) != 0 && errno != EEXIST) {
+    return Fail(Error, Setup.Directory + ": cannot be made");
+  }
+  mDisk = Setup.Directory + "/disk.img";
+  mToolLog = Setup.Directory + "/tools.log";
+  std::remove(mDisk.c_str());
+  if (!mCode.empty()) {
+    // The machine keeps its variable store across the boots of one run, as
+    // a real one keeps its flash.
+    mVars = Setup.Directory + "/OVMF_VARS.fd";
+    if (!CopyFile(OVMF_VARS, mVars)) {
+      return Fail(Error, mVars + ": cannot be written");
+    }
+  }
+
+  // Room for the files, for a carried state as large as the scenario's
+  // resources, and for FAT's own structures; FAT16 with 512-byte sectors.
+  unsigned long long Content = FileSize(Setup.PlatformImage) + FileSize(Setup.DriverImage) +
+                               4 * FileSize(Setup.ScenarioPath);
+  unsigned long long DiskMiB = 32 + (Content + MIB - 1) / MIB;
+  std::FILE *Disk = std::fopen(mDisk.c_str(), "wb");
+  if (Disk == nullptr) {
+    return Fail(Error, mDisk + ": cannot be written");
+  }
+  std::fclose(Disk);
+  if (truncate(mDisk.c_str(), static_cast<off_t>(DiskMiB * MIB)) != 0) {
+    return Fail(Error, mDisk + ": cannot be sized");
+  }
+  std::string Options = Setup.Directory + "/" CHANNEL_OPTIONS_FILE;
+  std::FILE *OptionsFile = std::fopen(Options.c_str(), "wb");
+  if (OptionsFile == nullptr) {
+    return Fail(Error, Options + ": cannot be written");
+  }
+  std::fprintf(OptionsFile, "{\"account\": %s}\n", Setup.Account ? "true" : "false");
+  std::fclose(OptionsFile);
+
+  return Tool({"mformat", "-i", mDisk, "-T", std::to_string(DiskMiB * 2048), "-h", "64", "-s",
+               "32", "-v", "NVDIMMEMU", "::"},
+              Error) &&
+         Tool({"mmd", "-i", mDisk, "::/EFI", "::/EFI/BOOT"}, Error) &&
+         Tool({"mcopy", "-i", mDisk, Setup.PlatformImage, "::/EFI/BOOT/BOOTX64.EFI"}, Error) &&
+         Tool({"mcopy", "-i", mDisk, Setup.DriverImage, "::/" CHANNEL_DRIVER_FILE}, Error) &&
+         Tool({"mcopy", "-i", mDisk, Setup.ScenarioPath, "::/" CHANNEL_SCENARIO_FILE}, Error) &&
+         Tool({"mcopy", "-i", mDisk, Options, "::/" CHANNEL_OPTIONS_FILE}, Error);
+}
+
+bool QemuMachine::PutState(const std::string &State, std::string *Error) {
+  if (mHasState) {
+    if (!Tool({"mdel", "-i", mDisk, "::/" CHANNEL_STATE_FILE}, Error)) {
+      return false;
+    }
+    mHasState = false;
+  }
+  if (State.empty()) {
+    return true;
+  }
+  std::string Path = mSetup.Directory + "/" CHANNEL_STATE_FILE;
+  std::FILE *File = std::fopen(Path.c_str(), "wb");
+  if (File == nullptr) {
+    return Fail(Error, Path + ": cannot be written");
+  }
+  bool Written = std::fwrite(State.data(), 1, State.size(), File) == State.size();
+  if (std::fclose(File) != 0 || !Written) {
+    return Fail(Error, Path + ": cannot be written");
+  }
+  if (!Tool({"mcopy", "-i", mDisk, Path, "::/" CHANNEL_STATE_FILE}, Error)) {
+    return false;
+  }
+  mHasState = true;
+  return true;
+}
+
+std::string QemuMachine::ConsoleTail(unsigned Number) const {
+  return LastLines(ReadWholeFile(mSetup.Directory + "/console-" + std::to_string(Number) + ".log"),
+                   8);
+}
+
+bool QemuMachine::Boot(unsigned Number, std::string *Channel, std::string *Error) {
+  std::string Suffix = std::to_string(Number);
+  std::string ChannelPath = mSetup.Directory + "/channel-" + Suffix + ".bin";
+  std::string ConsolePath = mSetup.Directory + "/console-" + Suffix + ".log";
+  std::string QemuLog = mSetup.Directory + "/qemu-" + Suffix + ".log";
+  for (const std::string *Path : {&ChannelPath, &ConsolePath, &QemuLog}) {
+    std::remove(Path->c_str());
+  }
+  // No network (OVMF would try PXE first), no monitor, the console on the
+  // first serial port into a file, the trace channel on its own debug port.
+  std::vector<std::string> Argv = {QEMU, "-accel", "tcg", "-no-reboot", "-nographic", "-m", "256",
+                                   "-nodefaults", "-net", "none", "-monitor", "none"};
+  if (!mCode.empty()) {
+    Argv.insert(Argv.end(),
+                {"-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + mCode, "-drive",
+                 "if=pflash,format=raw,unit=1,file=" + mVars});
+  } else {
+    Argv.insert(Argv.end(), {"-bios", mBios});
+  }
+  Argv.insert(Argv.end(),
+              {"-drive", "file=" + mDisk + ",format=raw,if=ide,index=0,media=disk", "-serial",
+               "file:" + ConsolePath, "-chardev", "file,id=trace,path=" + ChannelPath, "-device",
+               "isa-debugcon,iobase=" + std::to_string(TRACE_CHANNEL_PORT) + ",chardev=trace"});
+
+  ProcessResult Result = RunProcess(Argv, QemuLog, mSetup.TimeoutSeconds);
+  *Channel = ReadWholeFile(ChannelPath);
+  std::string Boot = "boot " + Suffix + ": ";
+  if (!Result.Started) {
+    return Fail(Error, Boot + QEMU + " cannot be run: is qemu-system-x86 installed? "
+                              "(scripts/setup.sh installs it)");
+  }
+  if (Result.TimedOut) {
+    return Fail(Error, Boot + "QEMU did not stop within " + std::to_string(mSetup.TimeoutSeconds) +
+                           " seconds and was killed; the firmware console ended with:\n" +
+                           ConsoleTail(Number));
+  }
+  if (Result.ExitStatus != 0) {
+    return Fail(Error, Boot + "QEMU failed (exit status " + std::to_string(Result.ExitStatus) +
+                           "):\n" + LastLines(ReadWholeFile(QemuLog), 5));
+  }
+  return true;
+}

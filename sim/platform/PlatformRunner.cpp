@@ -1,0 +1,154 @@
+#include "sim/platform/PlatformRunner.h"
+
+#include "platform/Guids.h"
+#include "sim/common/StatusNames.h"
+
+namespace {
+
+constexpr UINTN NOTE_SIZE = 160;
+
+/// Writes "<Prefix><Status name>" into Note.
+void StatusNote(CHAR8 (&Note)[NOTE_SIZE], const CHAR8 *Prefix, EFI_STATUS Status) {
+  const CHAR8 *Parts[] = {Prefix, StatusName(Status)};
+  UINTN Length = 0;
+  for (const CHAR8 *Text : Parts) {
+    for (; *Text != '\0' && Length + 1 < NOTE_SIZE; Text++) {
+      Note[Length++] = *Text;
+    }
+  }
+  Note[Length] = '\0';
+}
+
+}  // namespace
+
+const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type) {
+  switch (Type) {
+    case EfiResetCold:
+      return "cold";
+    case EfiResetWarm:
+      return "warm";
+    case EfiResetShutdown:
+      return "shutdown";
+    default:
+      return "platformSpecific";
+  }
+}
+
+PlatformRunner::PlatformRunner(const Scenario &TheScenario, const PlatformHost &Host, Trace &Log)
+    : mScenario(TheScenario),
+      mLog(Log),
+      mService(Host, Log),
+      mNvdimm(TheScenario.Nvdimm(), Host, Log) {}
+
+bool PlatformRunner::PowerOn() { return mService.Load(mScenario.Parts().Redfish()); }
+
+const BOOT_PLAN &PlatformRunner::PlanOf(UINT32 Boot) const {
+  UINTN Count = mScenario.Parts().BootCount();
+  UINTN Index = Boot == 0 ? 0 : Boot - 1;
+  return mScenario.Parts().Boot(Index < Count ? Index : Count - 1);
+}
+
+EFI_HANDLE PlatformRunner::InstallOnNewHandle(EFI_BOOT_SERVICES *BootServices, EFI_GUID *Guid,
+                                              VOID *Interface, const CHAR8 *What) {
+  EFI_HANDLE Handle = nullptr;
+  InstallOn(BootServices, &Handle, Guid, Interface, What);
+  return Handle;
+}
+
+void PlatformRunner::InstallOn(EFI_BOOT_SERVICES *BootServices, EFI_HANDLE *Handle, EFI_GUID *Guid,
+                               VOID *Interface, const CHAR8 *What) {
+  EFI_STATUS Status = BootServices->InstallProtocolInterface(Handle, Guid, EFI_NATIVE_INTERFACE,
+                                                             Interface);
+  CHAR8 Note[NOTE_SIZE] = {};
+  StatusNote(Note, What, Status);
+  mLog.Note(Note);
+}
+
+EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *SystemTable,
+                                   START_DRIVER StartDriver, void *StartContext) {
+  EFI_BOOT_SERVICES *BootServices = SystemTable->BootServices;
+  // The component's state changes at every boot, installed or not: a goal
+  // set in the previous boot takes effect now.
+  mRecord = mNvdimm.BeginBoot();
+  EFI_STATUS DriverStatus = EFI_NOT_STARTED;
+  // The handles of this boot's latest "nvdimm" and "rest" steps.
+  EFI_HANDLE NvdimmHandle = nullptr;
+  EFI_HANDLE RestHandle = nullptr;
+
+  for (UINTN Index = 0; Index < Plan.StepCount; Index++) {
+    switch (Plan.Steps[Index]) {
+      case BootStep::Nvdimm:
+        NvdimmHandle = InstallOnNewHandle(BootServices, &gNvdimmActionProtocolGuid, mRecord,
+                                          "nvdimm: NVDIMM action protocol installed: ");
+        break;
+      case BootStep::NvdimmTwice:
+        // Once more on its own handle, which the firmware refuses, then on
+        // a second handle: two handles carry the one record.
+        if (NvdimmHandle != nullptr) {
+          InstallOn(BootServices, &NvdimmHandle, &gNvdimmActionProtocolGuid, mRecord,
+                    "nvdimmTwice: NVDIMM action protocol installed again on its handle: ");
+        }
+        NvdimmHandle = InstallOnNewHandle(
+            BootServices, &gNvdimmActionProtocolGuid, mRecord,
+            "nvdimmTwice: NVDIMM action protocol installed on another handle: ");
+        break;
+      case BootStep::Redfish: {
+        // Both protocols go on one handle before anyone is notified, as
+        // InstallMultipleProtocolInterfaces does it.
+        EFI_HANDLE Handle = nullptr;
+        EFI_STATUS Status = BootServices->InstallMultipleProtocolInterfaces(
+            &Handle, &gEfiRestProtocolGuid, mService.RedfishRest(), &gRedfishServiceProtocolGuid,
+            mService.ServiceProtocol(), nullptr);
+        CHAR8 Note[NOTE_SIZE] = {};
+        StatusNote(Note, "redfish: REST and Redfish service protocols installed: ", Status);
+        mLog.Note(Note);
+        break;
+      }
+      case BootStep::Rest:
+        RestHandle = InstallOnNewHandle(BootServices, &gEfiRestProtocolGuid, mService.PlainRest(),
+                                        "rest: REST protocol installed alone: ");
+        break;
+      case BootStep::RedfishSameHandle:
+        // Added to a handle that already carries REST: nothing about REST is
+        // installed, so only a Redfish-ready installation tells the driver.
+        InstallOn(BootServices, &RestHandle, &gRedfishServiceProtocolGuid,
+                  mService.ServiceProtocol(),
+                  RestHandle != nullptr
+                      ? "redfishSameHandle: Redfish service protocol installed on the REST handle: "
+                      : "redfishSameHandle: no REST handle; Redfish service protocol installed "
+                        "alone: ");
+        break;
+      case BootStep::RedfishReady:
+        InstallOnNewHandle(BootServices, &gRedfishReadyGuid, nullptr,
+                           "redfishReady: Redfish-ready GUID installed: ");
+        break;
+      case BootStep::LocalRequestTrigger:
+        InstallOnNewHandle(BootServices, &gLocalRequestTriggerGuid, nullptr,
+                           "localRequestTrigger: local-request trigger installed: ");
+        break;
+      case BootStep::LocalRequest:
+        mNvdimm.SetLocalRequest();
+        mLog.Note("localRequest: a local user made a configuration request in setup");
+        break;
+      case BootStep::Driver: {
+        mLog.Note("driver: dispatching the driver");
+        DriverStatus = StartDriver(StartContext, SystemTable);
+        CHAR8 Note[NOTE_SIZE] = {};
+        StatusNote(Note, "driver: entry returned ", DriverStatus);
+        mLog.Note(Note);
+        break;
+      }
+      case BootStep::ResetWarm:
+      case BootStep::ResetCold:
+        mLog.Note(Plan.Steps[Index] == BootStep::ResetWarm ? "resetWarm: the platform resets"
+                                                            : "resetCold: the platform resets");
+        SystemTable->RuntimeServices->ResetSystem(
+            Plan.Steps[Index] == BootStep::ResetWarm ? EfiResetWarm : EfiResetCold, EFI_SUCCESS,
+            0, nullptr);
+        break;
+    }
+  }
+  return DriverStatus;
+}
+
+void PlatformRunner::Finish() { mService.EmitFinal(mLog); }

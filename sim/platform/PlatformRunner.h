@@ -1,0 +1,61 @@
+// The simulated platform as a whole: the Redfish service and the NVDIMM
+// component of one scenario, and the steps of each boot carried out through
+// the platform's boot services. The same runner serves nvdimm-emu and the
+// platform image inside OVMF; only starting the driver differs between them.
+#pragma once
+
+#include "sim/nvdimm/NvdimmComponent.h"
+#include "sim/redfish/RedfishService.h"
+#include "sim/scenario/Scenario.h"
+#include "sim/trace/Trace.h"
+
+/// The trace's name of a reset type: "cold", "warm", "shutdown",
+/// "platformSpecific".
+const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type);
+
+/// Starts the driver the way the host dispatches it; returns its entry's
+/// status.
+using START_DRIVER = EFI_STATUS (*)(void *Context, EFI_SYSTEM_TABLE *SystemTable);
+
+class PlatformRunner {
+ public:
+  /// TheScenario, Host and Log must outlive the runner.
+  PlatformRunner(const Scenario &TheScenario, const PlatformHost &Host, Trace &Log);
+  PlatformRunner(const PlatformRunner &) = delete;
+  PlatformRunner &operator=(const PlatformRunner &) = delete;
+
+  /// Loads the power-on state of the service. False when out of memory.
+  [[nodiscard]] bool PowerOn();
+
+  /// The steps of boot number Boot (1-based): a boot past the listed ones
+  /// repeats the last listed one.
+  const BOOT_PLAN &PlanOf(UINT32 Boot) const;
+
+  /// Carries out Plan's steps in order on SystemTable's services. A reset
+  /// step does not return on a host whose ResetSystem does not return.
+  /// Returns the status of the driver's entry (EFI_NOT_STARTED when the plan
+  /// has no driver step).
+  EFI_STATUS RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *SystemTable, START_DRIVER StartDriver,
+                     void *StartContext);
+
+  /// Emits the "final" event with what the service holds.
+  void Finish();
+
+  RedfishService &Service() { return mService; }
+  NvdimmComponent &Nvdimm() { return mNvdimm; }
+
+ private:
+  /// Installs Interface on a new handle and returns it; notes What and the
+  /// status in the trace.
+  EFI_HANDLE InstallOnNewHandle(EFI_BOOT_SERVICES *BootServices, EFI_GUID *Guid, VOID *Interface,
+                                const CHAR8 *What);
+  /// The same on *Handle (a new one when null).
+  void InstallOn(EFI_BOOT_SERVICES *BootServices, EFI_HANDLE *Handle, EFI_GUID *Guid,
+                 VOID *Interface, const CHAR8 *What);
+
+  const Scenario &mScenario;
+  Trace &mLog;
+  RedfishService mService;
+  NvdimmComponent mNvdimm;
+  NVDIMM_ACTION_PROTOCOL *mRecord = nullptr;
+};

@@ -1,0 +1,109 @@
+// The simulated Redfish service: the resources it holds (state that lasts
+// across boots), EFI_REST_PROTOCOL instances that reach it and its
+// REDFISH_SERVICE_PROTOCOL. Every SendReceive call records one "rest" event.
+//
+// GET of a held resource answers 200 with its body, anything else 404. PATCH
+// of a held resource with a JSON object body answers 204 and merges the
+// members into it (names matched exactly; members it had keep their place,
+// new ones are appended; nested objects are merged the same way); a body that
+// is not a JSON object answers 400, a resource not held 404. Other methods
+// answer 405. The scenario's overrides are tried first, in order.
+#pragma once
+
+#include "platform/RedfishServiceProtocol.h"
+#include "sim/common/PlatformHost.h"
+#include "sim/redfish/RedfishConfig.h"
+#include "sim/common/SimMemory.h"
+#include "sim/trace/Trace.h"
+#include "uefi/Rest.h"
+
+class RedfishService;
+
+/// A REST protocol record with its way back to the service; the record comes
+/// first, so the driver's pointer is also the pointer to this.
+struct REDFISH_SIM_REST {
+  EFI_REST_PROTOCOL Protocol;
+  RedfishService *Service;
+};
+
+struct REDFISH_SIM_SERVICE {
+  REDFISH_SERVICE_PROTOCOL Protocol;
+  RedfishService *Service;
+};
+
+/// One resource the service holds; Uri and Body are NUL-terminated blocks
+/// from cJSON_malloc.
+struct REDFISH_RESOURCE {
+  CHAR8 *Uri;
+  CHAR8 *Body;
+  UINTN BodyLength;
+};
+
+class RedfishService {
+ public:
+  /// Host and Log must outlive the service.
+  RedfishService(const PlatformHost &Host, Trace &Log);
+  ~RedfishService();
+  RedfishService(const RedfishService &) = delete;
+  RedfishService &operator=(const RedfishService &) = delete;
+
+  /// Takes the power-on resources (copied) and the overrides (kept by
+  /// reference: Config's records must outlive the service). False when out
+  /// of memory, with the service left empty.
+  [[nodiscard]] bool Load(const REDFISH_CONFIG &Config);
+
+  /// The REST instance and the Redfish service instance that the "redfish"
+  /// step installs on one handle.
+  EFI_REST_PROTOCOL *RedfishRest() { return &mRedfishRest.Protocol; }
+  REDFISH_SERVICE_PROTOCOL *ServiceProtocol() { return &mServiceProtocol.Protocol; }
+  /// A second REST instance, for the "rest" step's handle; it answers from
+  /// the same resources.
+  EFI_REST_PROTOCOL *PlainRest() { return &mPlainRest.Protocol; }
+
+  /// Emits the "final" event: "boots" (Log's current boot number) and every
+  /// resource's body text, in the order the resources were given.
+  void EmitFinal(Trace &Log) const;
+
+  /// The resources and the override counters as JSON text, to carry them
+  /// across a real reboot, from cJSON_malloc. Empty on allocation failure.
+  [[nodiscard]] SimBlock SaveState() const;
+  /// Restores what SaveState wrote (for the same scenario). False, with the
+  /// state unchanged, for text that does not fit.
+  [[nodiscard]] bool LoadState(const CHAR8 *Text, UINTN Length);
+
+  /// The resource held at Uri, or null.
+  const REDFISH_RESOURCE *Find(const CHAR8 *Uri) const;
+  const REDFISH_RESOURCE *Find(const CHAR8 *Uri, UINTN UriLength) const;
+
+ private:
+  struct ANSWER;
+
+  static EFI_STATUS EFIAPI SendReceiveEntry(EFI_REST_PROTOCOL *This, EFI_HTTP_MESSAGE *Request,
+                                            EFI_HTTP_MESSAGE *Response);
+  static EFI_STATUS EFIAPI GetServiceTimeEntry(EFI_REST_PROTOCOL *This, EFI_TIME *Time);
+  static EFI_STATUS EFIAPI GetServiceStatusEntry(REDFISH_SERVICE_PROTOCOL *This, UINT64 Reserved,
+                                                 UINT64 *Status);
+
+  EFI_STATUS SendReceive(const EFI_HTTP_MESSAGE *Request, EFI_HTTP_MESSAGE *Response);
+  /// Decides the answer to one request (false when out of memory); a PATCH
+  /// that it accepts leaves the merged body in Result, to be stored only once
+  /// the answer is handed over. AnswerService leaves out the overrides.
+  bool Answer(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body,
+              UINTN BodyLength, ANSWER *Result);
+  bool AnswerService(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body,
+                     UINTN BodyLength, ANSWER *Result);
+  EFI_STATUS HandOver(const ANSWER &Result, EFI_HTTP_MESSAGE *Response);
+  void Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength, bool Answered,
+              UINT32 Code, EFI_STATUS Status);
+  void ReleaseResources();
+
+  const PlatformHost &mHost;
+  Trace &mLog;
+  REDFISH_SIM_REST mRedfishRest;
+  REDFISH_SIM_REST mPlainRest;
+  REDFISH_SIM_SERVICE mServiceProtocol;
+  SimArray<REDFISH_RESOURCE> mResources;
+  const REDFISH_OVERRIDE_SETTING *mOverrides = nullptr;
+  SimArray<UINT64> mOverrideUses;
+  EFI_STATUS mServiceStatus = EFI_SUCCESS;
+};
