@@ -1,6 +1,7 @@
 #include "actions/ActionFrame.h"
 
 #include "actions/JsonNumber.h"
+#include "actions/ActionRecord.h"
 #include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
@@ -77,5 +78,5 @@ void ActionFrameBase::Conclude(EFI_STATUS Status, const CHAR8 *Format, const CHA
 }
 
 void ActionFrameBase::Report(const CHAR8 *StatusText, const CHAR8 *Text) {
-  (void)PatchActionStatus(mRest, StatusText, Text);
+  (void)ReportAction(mRest, StatusText, Text);
 }

@@ -1,5 +1,6 @@
 #include "actions/Poll.h"
 
+#include "actions/ActionRecord.h"
 #include "actions/Handlers.h"
 #include "core/Json.h"
 #include "core/Pool.h"
@@ -84,7 +85,15 @@ EFI_STATUS PollActionStatus(ActionContext *Context) {
     const CHAR8 *ActionName = StringMember(Document.Get(), "ActionName");
     const CHAR8 *ActionUri = StringMember(Document.Get(), "ActionUri");
     if (ActionName != nullptr && ActionUri != nullptr) {
-      return DispatchAction(ActionName, ActionUri, Context->Rest, Context->Nvdimm);
+      // Carried out already in this boot, its report lost: only the report
+      // goes again.
+      if (RecordHoldsAction(Context->Record, ActionName, ActionUri)) {
+        return ResendRecordedReport(Context->Rest, &Context->Record);
+      }
+      BeginRecording(&Context->Record, ActionName, ActionUri);
+      Status = DispatchAction(ActionName, ActionUri, Context->Rest, Context->Nvdimm);
+      EndRecording();
+      return Status;
     }
   } else if (AsciiStrEqual(State, "Inprogress") &&
              cJSON_GetObjectItem(Document.Get(), "ActionName") != nullptr) {

@@ -1,3 +1,4 @@
+#include "actions/ActionRecord.h"
 #include "core/Json.h"
 #include "core/Pool.h"
 #include "driver/Driver.h"
@@ -26,6 +27,15 @@ void AbortRemoteAction(ActionContext *Context) {
   }
   const cJSON *State = cJSON_GetObjectItem(Document.Get(), "Status");
   if (cJSON_IsString(State) && AsciiStrEqual(State->valuestring, "Issued")) {
+    // An action this boot carried out is no longer waiting, whatever the
+    // service still shows: its own report goes again, never the abort.
+    const cJSON *Name = cJSON_GetObjectItem(Document.Get(), "ActionName");
+    const cJSON *Uri = cJSON_GetObjectItem(Document.Get(), "ActionUri");
+    if (cJSON_IsString(Name) && cJSON_IsString(Uri) &&
+        RecordHoldsAction(Context->Record, Name->valuestring, Uri->valuestring)) {
+      (void)ResendRecordedReport(Context->Rest, &Context->Record);
+      return;
+    }
     CHAR8 Message[ABORT_MESSAGE_SIZE] = {};
     BoundedFormat(Message, sizeof(Message), ABORT_MESSAGE);
     (void)PatchActionStatus(Context->Rest, "Failed", Message);

@@ -23,7 +23,11 @@ run:
   after the NVDIMM operation returned EFI_SUCCESS (or for the completion of
   a goal), "Failed" never right after an operation that succeeded, and a
   parse failure names a position only where the baseline's parse failed at
-  that position too (a parse that ran out of memory has none).
+  that position too (a parse that ran out of memory has none);
+- an action is performed at most once per boot: the same NVDIMM operation
+  with the same arguments does not come twice in one boot unless a report
+  landed in between, and a report sent again (after the first did not land)
+  repeats the first one.
 
 It prints how many scenarios, runs and allocation points it covered.
 
@@ -140,12 +144,18 @@ def check_reports(events, baseline_reports, where):
     """The reports of one run, checked; returns (problem or None, reports)."""
     reports = []
     last_op = None  # the NVDIMM operation since the previous report, in this boot
+    last_report = None  # the previous report of this boot
+    unlanded = set()  # operations of this boot since the last report that landed
     boot = None
     for event in events:
         kind = event.get("event")
         if event.get("boot") != boot:
-            boot, last_op = event.get("boot"), None
+            boot, last_op, last_report, unlanded = event.get("boot"), None, None, set()
         if kind == "nvdimm" and event.get("op") != "GetLocalRequestPending":
+            key = (event.get("op"), json.dumps(event.get("args"), sort_keys=True))
+            if key in unlanded:
+                return f"{where}: {event.get('op')} performed twice in boot {boot}", reports
+            unlanded.add(key)
             last_op = event
             continue
         if kind != "rest":
@@ -159,7 +169,17 @@ def check_reports(events, baseline_reports, where):
             return f"{where}: {report}", reports
         state, message = report
         reports.append(report)
+        if event.get("code") in (200, 204) and event.get("status") == "EFI_SUCCESS":
+            unlanded = set()
         op, last_op = last_op, None
+        # A report sent again, with no operation since: the same report (a
+        # member whose copy could not be allocated may be missing from one).
+        resent = last_report is not None and all(
+            mine == theirs or None in (mine, theirs)
+            for mine, theirs in zip((state, message), last_report))
+        last_report = report
+        if op is None and resent:
+            continue
         succeeded = op is not None and op.get("status") == "EFI_SUCCESS"
         diagnostics = op is not None and op.get("op") == "RunDiagnostics"
         erase_all = (op is not None and op.get("op") == "DeletePlatformConfigurationData"
