@@ -47,11 +47,12 @@ bool ParseCount(const char *Text, uint64_t *Value) {
   return true;
 }
 
-/// Writes the page of the trace at TracePath; 0, or 2 with a line on
-/// standard error. Outcome receives the run's outcome line.
-int Report(const std::string &TracePath, const std::string &PagePath, std::string *Outcome) {
+/// Writes the page of the trace at TracePath, headed by Title; 0, or 2 with
+/// a line on standard error. Outcome receives the run's outcome line.
+int Report(const std::string &TracePath, const std::string &PagePath, const std::string &Title,
+           std::string *Outcome) {
   std::string Error;
-  if (!WriteReport(TracePath, PagePath, Outcome, &Error)) {
+  if (!WriteReport(TracePath, PagePath, Title, Outcome, &Error)) {
     std::fprintf(stderr, "nvdimm-emu: %s\n", Error.c_str());
     return 2;
   }
@@ -64,7 +65,7 @@ int ReportCommand(int argc, char **argv) {
     return Usage();
   }
   std::string Outcome;
-  int Result = Report(argv[2], argv[4], &Outcome);
+  int Result = Report(argv[2], argv[4], argv[2], &Outcome);
   if (Result == 0) {
     std::printf("%s\n", Outcome.c_str());
   }
@@ -147,7 +148,7 @@ int main(int argc, char **argv) {
   int Result = InQemu ? RunScenarioInQemu(Options, Qemu) : RunScenario(Options);
   if (Result == 0 || Result == 1) {
     std::string Outcome;
-    int Written = Report(Options.TracePath, ReportPath, &Outcome);
+    int Written = Report(Options.TracePath, ReportPath, Options.ScenarioPath, &Outcome);
     Result = Written != 0 ? Written : Result;
   }
   if (!TemporaryTrace.empty()) {

@@ -90,15 +90,21 @@ class Rows {
  private:
   /// One label line at X on Baseline, with the severity's symbol in front
   /// and Title (the full text) shown on hover when it is not empty.
+  /// BoldFrom: the byte from which the text is bold (a value after its name).
   void Label(double X, double Baseline, const std::string &Shown, const std::string &Class,
-             const std::string &Title, int Severity = 0);
+             const std::string &Title, int Severity = 0, size_t BoldFrom = std::string::npos);
   void Arrow(Lane From, Lane To, double Y, bool Answer, int Severity);
   void Open(const char *Class, const std::string &Title, const std::string &Data);
   void Close(double Height);
   /// Label lines for a PATCH body: its members, Status and StatusMessage
   /// first as the driver writes them.
-  std::vector<std::pair<std::string, int>> BodyLines(const RunStep &Step, size_t Width,
-                                                     std::vector<std::string> *Titles);
+  struct BodyLine {
+    std::string Text;
+    int Severity;
+    size_t BoldFrom;
+    std::string Title;
+  };
+  std::vector<BodyLine> BodyLines(const RunStep &Step, size_t Width);
 
   double mWidth;
   double mY = ROWS_TOP;
@@ -106,7 +112,7 @@ class Rows {
 };
 
 void Rows::Label(double X, double Baseline, const std::string &Shown, const std::string &Class,
-                 const std::string &Title, int Severity) {
+                 const std::string &Title, int Severity, size_t BoldFrom) {
   if (Severity != 0) {
     mSvg += SeveritySymbol(Severity, X, Baseline - SYMBOL + 2, SYMBOL);
     X += SYMBOL + 4;
@@ -116,7 +122,12 @@ void Rows::Label(double X, double Baseline, const std::string &Shown, const std:
   if (!Title.empty()) {
     mSvg += "<title>" + XmlEscaped(Title) + "</title>";
   }
-  mSvg += XmlEscaped(Shown) + "</text>";
+  if (BoldFrom < Shown.size()) {
+    mSvg += XmlEscaped(Shown.substr(0, BoldFrom)) + "<tspan class=\"strong\">" +
+            XmlEscaped(Shown.substr(BoldFrom)) + "</tspan></text>";
+  } else {
+    mSvg += XmlEscaped(Shown) + "</text>";
+  }
 }
 
 void Rows::Arrow(Lane From, Lane To, double Y, bool Answer, int Severity) {
@@ -142,15 +153,13 @@ void Rows::Close(double Height) {
   mY += Height;
 }
 
-std::vector<std::pair<std::string, int>> Rows::BodyLines(const RunStep &Step, size_t Width,
-                                                         std::vector<std::string> *Titles) {
-  std::vector<std::pair<std::string, int>> Lines;
+std::vector<Rows::BodyLine> Rows::BodyLines(const RunStep &Step, size_t Width) {
+  std::vector<BodyLine> Lines;
   std::unique_ptr<cJSON, JsonDeleter> Body(cJSON_ParseWithLength(Step.Body.data(), Step.Body.size()));
   if (!cJSON_IsObject(Body.get())) {
     std::string Text = "body: " + ShownText(Step.Body);
     for (const std::string &Line : WrapText(Text, Width, 2)) {
-      Lines.emplace_back(Line, 0);
-      Titles->push_back(Text);
+      Lines.push_back({Line, 0, std::string::npos, Text});
     }
     return Lines;
   }
@@ -167,9 +176,10 @@ std::vector<std::pair<std::string, int>> Rows::BodyLines(const RunStep &Step, si
     std::string Text = Name + ": " + Value;
     bool Failed = Name == "Status" && Value == "Failed";
     size_t MaxLines = Name == "StatusMessage" ? 3 : 1;
+    // The status is the news of the line: its value is bold.
+    size_t BoldFrom = Name == "Status" ? Name.size() + 2 : std::string::npos;
     for (const std::string &Line : WrapText(Text, Failed ? Width - 2 : Width, MaxLines)) {
-      Lines.emplace_back(Line, Failed ? 2 : 0);
-      Titles->push_back(Text);
+      Lines.push_back({Line, Failed ? 2 : 0, BoldFrom, Text});
     }
   }
   return Lines;
@@ -193,11 +203,9 @@ void Rows::AddRest(const RunStep &Step) {
   std::string Request = Method + " " + CutUri(Uri, Width > Method.size() + 1 ? Width - Method.size() - 1 : 1);
   Label(X, Baseline, Request, "label", Request != Method + " " + Uri ? Method + " " + Uri : "");
   if (Step.HasBody) {
-    std::vector<std::string> Titles;
-    auto Lines = BodyLines(Step, Width, &Titles);
-    for (size_t Index = 0; Index < Lines.size(); Index++) {
+    for (const BodyLine &Line : BodyLines(Step, Width)) {
       Baseline += LINE;
-      Label(X, Baseline, Lines[Index].first, "label note", Titles[Index], Lines[Index].second);
+      Label(X, Baseline, Line.Text, "label note", Line.Title, Line.Severity, Line.BoldFrom);
     }
   }
   double ArrowY = Baseline + 8;

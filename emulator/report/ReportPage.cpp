@@ -11,7 +11,6 @@ body { font: 14px/1.45 "DejaVu Sans", "Liberation Sans", Arial, sans-serif; colo
 h1 { font-size: 20px; margin: 0 0 2px; }
 h2 { font-size: 16px; margin: 22px 0 8px; }
 p { margin: 4px 0; }
-.outcome { font-size: 17px; font-weight: 700; }
 .quiet { color: #57606a; }
 .legend svg, summary svg { vertical-align: -2px; }
 nav ol { margin: 4px 0; padding-left: 22px; }
@@ -37,7 +36,7 @@ svg.diagram { display: block; max-width: 100%; height: auto; }
 .lifeline.operator { stroke: #e16f24; }
 .label { font: 12px "DejaVu Sans Mono", "Liberation Mono", monospace; fill: #1f2328;
          white-space: pre; }
-.label.op { font-weight: 700; }
+.label.op, .strong { font-weight: 700; }
 .label.note { fill: #424a53; }
 .label.end { font-weight: 700; }
 text.fail { fill: #b3261e; font-weight: 700; }
@@ -150,8 +149,8 @@ std::string ReportPage(const RunRecord &Record, const std::string &Title) {
                      "xml:lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>" +
                      Name + " \xE2\x80\x94 nvdimm-emu report</title>\n<style>" + STYLE +
                      "</style>\n</head>\n<body>\n<header>\n";
-  Html += "<h1>" + Name + "</h1>\n";
-  Html += "<p class=\"outcome\">" + XmlEscaped(ShownText(RunOutcome(Record))) + "</p>\n";
+  Html += "<h1>" + XmlEscaped(ShownText(RunOutcome(Record))) + "</h1>\n";
+  Html += "<p class=\"quiet\">A run of " + Name + ", drawn by nvdimm-emu</p>\n";
   Html += "<p>" + Plural(Record.Boots.size(), "boot", "boots") + " \xC2\xB7 " +
           Plural(Rest, "REST request", "REST requests") + " \xC2\xB7 " +
           Plural(Nvdimm, "NVDIMM operation", "NVDIMM operations") + " \xC2\xB7 " +

@@ -7,7 +7,7 @@
 
 #include "emulator/report/RunRecord.h"
 
-/// The page for Record. Title names what was run (the trace's file name).
+/// The page for Record. Title names what was run (a scenario or a trace file).
 /// Each boot is a <details class="boot"> that folds; boots start folded,
 /// but for the first and the last, when the trace has more than
 /// REPORT_FOLD_EVENTS events.

@@ -24,8 +24,8 @@ bool ReadWhole(const std::string &Path, std::string *Text) {
 
 }  // namespace
 
-bool WriteReport(const std::string &TracePath, const std::string &PagePath, std::string *Outcome,
-                 std::string *Error) {
+bool WriteReport(const std::string &TracePath, const std::string &PagePath,
+                 const std::string &Title, std::string *Outcome, std::string *Error) {
   std::string Text;
   if (!ReadWhole(TracePath, &Text)) {
     *Error = TracePath + ": cannot be read";
@@ -41,7 +41,7 @@ bool WriteReport(const std::string &TracePath, const std::string &PagePath, std:
     *Error = TracePath + ": holds no event";
     return false;
   }
-  std::string Page = ReportPage(Record, TracePath);
+  std::string Page = ReportPage(Record, Title);
   std::FILE *File = std::fopen(PagePath.c_str(), "wb");
   if (File == nullptr) {
     *Error = PagePath + ": cannot be written";

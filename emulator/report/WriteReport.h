@@ -3,9 +3,10 @@
 
 #include <string>
 
-/// Reads the JSON Lines trace at TracePath and writes its page to PagePath.
-/// Returns true with the run's outcome in *Outcome ("CreateGoal: Success
-/// after 2 boots"), or false with one line in *Error naming the file and
-/// what is wrong.
+/// Reads the JSON Lines trace at TracePath and writes its page to PagePath;
+/// Title names what ran (a scenario or the trace file). Returns true with
+/// the run's outcome in *Outcome ("CreateGoal: Success after 2 boots"), or
+/// false with one line in *Error naming the file and what is wrong.
 [[nodiscard]] bool WriteReport(const std::string &TracePath, const std::string &PagePath,
-                               std::string *Outcome, std::string *Error);
+                               const std::string &Title, std::string *Outcome,
+                               std::string *Error);

@@ -47,8 +47,8 @@ def chromium(arguments, work):
 
 def make_page(emu, source, work):
     page = os.path.join(work, "create-goal.html")
-    result = subprocess.run([emu, "run", os.path.join(source, "scenarios", "create-goal.json"),
-                             "--quiet", "--report", page], stdout=subprocess.PIPE,
+    result = subprocess.run([os.path.abspath(emu), "run", "scenarios/create-goal.json", "--quiet",
+                             "--report", page], cwd=source, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, timeout=60)
     if result.returncode != 0:
         sys.exit(f"nvdimm-emu exited {result.returncode}: {result.stderr!r}")
