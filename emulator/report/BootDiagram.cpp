@@ -366,7 +366,8 @@ std::string BootDiagram(const RunBoot &Boot, bool WithOperator) {
   std::string Memory = BootMemory(Boot);
   double Height = FooterTop + (Memory.empty() ? 30 : 30 + LINE);
 
-  std::string Svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"diagram\" width=\"" +
+  std::string Svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"diagram\" id=\"boot-" +
+                    std::to_string(Boot.Number) + "-diagram\" width=\"" +
                     Number(Width) + "\" height=\"" + Number(Height) + "\" viewBox=\"0 0 " +
                     Number(Width) + " " + Number(Height) + "\" role=\"img\" aria-label=\"Boot " +
                     std::to_string(Boot.Number) + "\">\n";

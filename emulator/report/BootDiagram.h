@@ -16,7 +16,8 @@ std::string BootEnding(const RunBoot &Boot);
 /// 3 blocks, 120 bytes", "nothing held"; empty without a leak event.
 std::string BootMemory(const RunBoot &Boot);
 
-/// One <svg> element for the boot (the band, its lanes and rows). Every REST
+/// One <svg> element for the boot (the band, its lanes and rows), whose id
+/// is "boot-N-diagram". Every REST
 /// call is one <g class="rest">, every NVDIMM operation one <g class="nvdimm">;
 /// failures are drawn in red with a cross in a circle, warnings in amber with
 /// an exclamation mark in a triangle. Full texts are in <title> elements

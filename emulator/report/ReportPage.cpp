@@ -164,8 +164,9 @@ std::string ReportPage(const RunRecord &Record, const std::string &Title) {
   if (Fold || Record.Boots.size() > 3) {
     Html += "<nav><ol>\n";
     for (const RunBoot &Boot : Record.Boots) {
-      Html += "<li><a href=\"#boot-" + std::to_string(Boot.Number) + "\">" + BootSummary(Boot) +
-              "</a></li>\n";
+      // A link into the folded content: following it unfolds the boot.
+      Html += "<li><a href=\"#boot-" + std::to_string(Boot.Number) + "-diagram\">" +
+              BootSummary(Boot) + "</a></li>\n";
     }
     Html += "</ol></nav>\n";
   }
