@@ -69,6 +69,7 @@ apt_get() {
 
 echo "setup: apt-get update (apt's output: $log)"
 apt_get update -q
+requested=0
 for entry in "${todo[@]}"; do
   name=${entry%%:*}
   packages=${entry#*:}
@@ -76,5 +77,8 @@ for entry in "${todo[@]}"; do
   start=$SECONDS
   # shellcheck disable=SC2086
   apt_get install -y -q --no-install-recommends $packages
+  set -- $packages
+  requested=$((requested + $#))
   echo "setup: $name installed ($((SECONDS - start)) s)"
 done
+echo "setup: $requested packages installed, with what they depend on, in ${SECONDS} s"
