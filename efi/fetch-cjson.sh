@@ -8,14 +8,15 @@
 # DESTINATION receives the unpacked tree as DESTINATION/cjson (cJSON.c and
 # cJSON.h at its top); VERSION is the upstream release the host's header
 # declares (1.7.15 on bookworm). A tree already there is reused. When apt has
-# no source entry, one is added in a file of its own; the distribution's own
-# list is never edited.
+# no source entry, scripts/deb-src.sh derives one from the machine's own
+# Debian sources into a file of its own; the distribution's own files are
+# never edited.
 set -eu
 
 Destination=$1
 Version=$2
 Tree="$Destination/cjson"
-SourcesFile=/etc/apt/sources.list.d/nvdimm-deb-src.sources
+Scripts="$(cd "$(dirname "$0")/../scripts" && pwd)"
 
 if [ -f "$Tree/cJSON.c" ] && [ -f "$Tree/cJSON.h" ]; then
   exit 0
@@ -31,31 +32,24 @@ if ! command -v dpkg-source >/dev/null 2>&1; then
   $Sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends dpkg-dev
 fi
 
-HasSource() {
-  apt-get source --print-uris cjson >/dev/null 2>&1
-}
-
-if ! HasSource; then
-  if [ ! -f "$SourcesFile" ]; then
-    $Sudo tee "$SourcesFile" >/dev/null <<SOURCES
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-  fi
-  $Sudo apt-get update
+if ! apt-get source --print-uris --only-source cjson >/dev/null 2>&1; then
+  $Sudo "$Scripts/deb-src.sh" cjson
 fi
 
-Work="$Destination/cjson-download"
-rm -rf "$Work"
-mkdir -p "$Work"
+# As root, apt downloads as its own user _apt, which must be able to write
+# where it downloads; else it warns "Download is performed unsandboxed as
+# root". So the download goes to a directory of its own that _apt owns.
+Work=$(mktemp -d "${TMPDIR:-/tmp}/nvdimm-cjson.XXXXXX")
+trap 'rm -rf "$Work"' EXIT
+if [ "$(id -u)" = 0 ] && id _apt >/dev/null 2>&1; then
+  chown _apt "$Work"
+fi
+echo "fetch-cjson.sh: apt-get source cjson in $Work, for $Tree" >&2
 # The Debian revision of the installed libcjson-dev when the archive still
 # has it, so both builds carry the same patches; else the newest one.
 Installed=$(dpkg-query -W -f='${source:Version}' libcjson-dev 2>/dev/null || true)
-if [ -z "$Installed" ] || ! (cd "$Work" && apt-get source --only-source "cjson=$Installed"); then
-  (cd "$Work" && apt-get source --only-source cjson)
+if [ -z "$Installed" ] || ! (cd "$Work" && apt-get source -q --only-source "cjson=$Installed" >&2); then
+  (cd "$Work" && apt-get source -q --only-source cjson >&2)
 fi
 
 Unpacked=$(find "$Work" -mindepth 1 -maxdepth 1 -type d -name 'cjson-*' | head -n 1)
@@ -75,5 +69,5 @@ if [ "$Have" != "$Version" ]; then
 fi
 
 rm -rf "$Tree"
+mkdir -p "$Destination"
 mv "$Unpacked" "$Tree"
-rm -rf "$Work"

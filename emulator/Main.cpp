@@ -5,18 +5,23 @@
 #include <cstring>
 #include <string>
 
+#include <unistd.h>
+
 #include "emulator/HostPlatform.h"
+#include "emulator/report/WriteReport.h"
 #include "qemu/runner/QemuRunner.h"
 
 namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: nvdimm-emu run SCENARIO.json [--trace FILE] [--fail-alloc N] [--strict] "
-               "[--quiet]\n"
+               "usage: nvdimm-emu run SCENARIO.json [--trace FILE] [--report FILE.html] "
+               "[--fail-alloc N] [--strict] [--quiet]\n"
                "                   [--platform host|qemu] [--timeout SECONDS] [--keep DIR]\n"
                "                   [--platform-image FILE] [--driver-image FILE]\n"
+               "       nvdimm-emu report TRACE.jsonl -o FILE.html\n"
                "  --trace FILE     write the trace as JSON Lines (- for standard output)\n"
+               "  --report FILE    draw the run as a sequence diagram in one HTML page\n"
                "  --fail-alloc N   make the driver's N-th memory allocation fail (1-based)\n"
                "  --strict         exit 1 when the driver leaks or misuses the machine\n"
                "  --quiet          no readable account\n"
@@ -42,12 +47,41 @@ bool ParseCount(const char *Text, uint64_t *Value) {
   return true;
 }
 
+/// Writes the page of the trace at TracePath, headed by Title; 0, or 2 with
+/// a line on standard error. Outcome receives the run's outcome line.
+int Report(const std::string &TracePath, const std::string &PagePath, const std::string &Title,
+           std::string *Outcome) {
+  std::string Error;
+  if (!WriteReport(TracePath, PagePath, Title, Outcome, &Error)) {
+    std::fprintf(stderr, "nvdimm-emu: %s\n", Error.c_str());
+    return 2;
+  }
+  return 0;
+}
+
+/// nvdimm-emu report TRACE.jsonl -o FILE.html: prints the run's outcome.
+int ReportCommand(int argc, char **argv) {
+  if (argc != 5 || std::strcmp(argv[3], "-o") != 0) {
+    return Usage();
+  }
+  std::string Outcome;
+  int Result = Report(argv[2], argv[4], argv[2], &Outcome);
+  if (Result == 0) {
+    std::printf("%s\n", Outcome.c_str());
+  }
+  return Result;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "report") == 0) {
+    return ReportCommand(argc, argv);
+  }
   if (argc < 3 || std::strcmp(argv[1], "run") != 0) {
     return Usage();
   }
+  std::string ReportPath;
   RunOptions Options;
   QemuOptions Qemu;
   bool InQemu = false;
@@ -56,6 +90,8 @@ int main(int argc, char **argv) {
     std::string Argument = argv[Index];
     if (Argument == "--trace" && Index + 1 < argc) {
       Options.TracePath = argv[++Index];
+    } else if (Argument == "--report" && Index + 1 < argc) {
+      ReportPath = argv[++Index];
     } else if (Argument == "--fail-alloc" && Index + 1 < argc) {
       if (!ParseCount(argv[++Index], &Options.FailAllocation)) {
         return Usage();
@@ -86,5 +122,37 @@ int main(int argc, char **argv) {
       return Usage();
     }
   }
-  return InQemu ? RunScenarioInQemu(Options, Qemu) : RunScenario(Options);
+  if (ReportPath.empty()) {
+    return InQemu ? RunScenarioInQemu(Options, Qemu) : RunScenario(Options);
+  }
+  // The page is drawn from the trace file, so that it is the page `report`
+  // draws from the same trace; without --trace the trace goes to a file of
+  // its own, removed afterwards.
+  if (Options.TracePath == "-") {
+    std::fprintf(stderr, "nvdimm-emu: --report reads the trace back from a file: give --trace "
+                         "FILE, not -\n");
+    return 2;
+  }
+  std::string TemporaryTrace;
+  if (Options.TracePath.empty()) {
+    char Template[] = "/tmp/nvdimm-emu-trace-XXXXXX";
+    int Descriptor = mkstemp(Template);
+    if (Descriptor < 0) {
+      std::fprintf(stderr, "nvdimm-emu: no temporary file for the trace\n");
+      return 2;
+    }
+    close(Descriptor);
+    TemporaryTrace = Template;
+    Options.TracePath = TemporaryTrace;
+  }
+  int Result = InQemu ? RunScenarioInQemu(Options, Qemu) : RunScenario(Options);
+  if (Result == 0 || Result == 1) {
+    std::string Outcome;
+    int Written = Report(Options.TracePath, ReportPath, Options.ScenarioPath, &Outcome);
+    Result = Written != 0 ? Written : Result;
+  }
+  if (!TemporaryTrace.empty()) {
+    std::remove(TemporaryTrace.c_str());
+  }
+  return Result;
 }

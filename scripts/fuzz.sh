@@ -20,6 +20,8 @@ if [ "$#" -gt 0 ]; then
 fi
 
 mkdir -p "$build/logs"
+echo "fuzz: building ${#targets[@]} targets with clang, ASan and UBSan into $build" \
+     "(log: $build/logs/build.log)"
 if ! { CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
          -DNVDIMM_FUZZERS=ON -DNVDIMM_TESTS=OFF -DNVDIMM_FIRMWARE=OFF \
          -DNVDIMM_SANITIZE=address,undefined &&
@@ -29,6 +31,7 @@ if ! { CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDeb
   exit 1
 fi
 
+echo "fuzz: running each target for ${seconds}s"
 failed=()
 total_runs=0
 for target in "${targets[@]}"; do

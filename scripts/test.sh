@@ -9,7 +9,7 @@
 # Each stage prints a summary line; the first that fails stops the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --tests
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)"
 scripts/sanitize.sh

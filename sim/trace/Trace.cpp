@@ -239,7 +239,11 @@ void Trace::Emit(cJSON *Event) {
     WriteValue(Event, Writer);
     Writer.Put('\n');
   }
-  TraceWriteAccount(Event, mAccount);
+  const cJSON *Kind = cJSON_GetObjectItemCaseSensitive(Event, "event");
+  if (cJSON_IsString(Kind) && SimStringEqual(Kind->valuestring, "reset")) {
+    mResetBoot = mBoot;
+  }
+  TraceWriteAccount(Event, mResetBoot == mBoot, mAccount);
   if (!mKeepEvents) {
     cJSON_Delete(Event);
     return;

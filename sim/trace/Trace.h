@@ -46,8 +46,9 @@ void TraceWriteJson(const cJSON *Value, const TraceSink &Sink);
 void TraceWriteJsonTo(const cJSON *Value, SimTextWriter &Writer);
 
 /// Writes the readable account of one event (one line, or for "final" one
-/// line per resource) through Sink.
-void TraceWriteAccount(const cJSON *Event, const TraceSink &Sink);
+/// line per resource) through Sink. AfterReset tells a "leak" event of a
+/// boot that a reset ended (what was held then) from a leak.
+void TraceWriteAccount(const cJSON *Event, bool AfterReset, const TraceSink &Sink);
 
 class Trace {
  public:
@@ -86,6 +87,7 @@ class Trace {
   TraceSink mLines;
   TraceSink mAccount;
   UINT32 mBoot = 1;
+  UINT32 mResetBoot = 0;  ///< the boot a "reset" event ended; 0 for none
   bool mKeepEvents = true;
   cJSON *mEvents = nullptr;
 };

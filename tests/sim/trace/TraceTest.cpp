@@ -82,7 +82,8 @@ TEST(TraceEvents, NotKeptAreWrittenAndReleased) {
   EXPECT_EQ(Silent.Events(), nullptr);
 }
 
-// One readable line per event, bodies on one line, and notes as given.
+// One readable line per event, bodies on one line, and notes as given; what a
+// reset abandons reads as held at reset, what a boot ends with as a leak.
 TEST_F(TraceTest, WritesAReadableAccount) {
   cJSON *Get = Log.NewEvent("rest");
   TraceAddString(Get, "method", "GET");
@@ -117,6 +118,11 @@ TEST_F(TraceTest, WritesAReadableAccount) {
   TraceAddUint(Leak, "bytes", 0);
   Log.Emit(Leak);
   Log.Note("boot 2");
+  Log.SetBoot(2);
+  cJSON *Leak2 = Log.NewEvent("leak");
+  TraceAddUint(Leak2, "blocks", 3);
+  TraceAddUint(Leak2, "bytes", 120);
+  Log.Emit(Leak2);
   cJSON *Final = Log.NewEvent("final");
   TraceAddUint(Final, "boots", 1);
   cJSON *Resources = cJSON_CreateObject();
@@ -130,8 +136,9 @@ TEST_F(TraceTest, WritesAReadableAccount) {
             "EFI_TIMEOUT\n"
             "  NVDIMM CreateNamespace RegionId=1 Name=\"ns one\" -> EFI_SUCCESS pending=false\n"
             "  reset warm by driver\n"
-            "  leak: 0 blocks, 0 bytes\n"
+            "  held at reset: 0 blocks, 0 bytes (a reset ends the boot; nothing is released)\n"
             "boot 2\n"
+            "  leak: 3 blocks, 120 bytes\n"
             "final: 1 boot\n"
             "  /s {\"Status\":\"Success\"}\n");
 }
