@@ -38,6 +38,14 @@ class PlatformCall {
   const PlatformHost &mHost;
 };
 
+/// The TPL the caller runs at, as the host's boot services tell it: raising
+/// to TPL_HIGH_LEVEL returns it, and restoring it at once changes nothing.
+inline EFI_TPL CurrentTpl(const PlatformHost &Host) {
+  EFI_TPL Tpl = Host.BootServices->RaiseTPL(TPL_HIGH_LEVEL);
+  Host.BootServices->RestoreTPL(Tpl);
+  return Tpl;
+}
+
 /// Allocates Size bytes from the host's pool and marks them as handed to the
 /// driver; null on failure.
 inline VOID *AllocateForDriver(const PlatformHost &Host, UINTN Size) {

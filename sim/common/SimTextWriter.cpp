@@ -91,6 +91,13 @@ void SimTextWriter::AddOneLine(const CHAR8 *Bytes, UINTN Length) {
   }
 }
 
+void SimTextWriter::AddUnicodeEscape(UINT16 Unit) {
+  Add("\\u");
+  for (int Shift = 12; Shift >= 0; Shift -= 4) {
+    Put(mLowerHexDigits[(Unit >> Shift) & 0xF]);
+  }
+}
+
 void SimTextWriter::AddJsonEscaped(const CHAR8 *Bytes, UINTN Length, bool EscapeHigh) {
   for (UINTN Index = 0; Index < Length; Index++) {
     auto Byte = static_cast<UINT8>(Bytes[Index]);

@@ -26,6 +26,8 @@ class SimTextWriter {
   /// Bytes with control characters escaped (\n, \r, \t, \xHH), so that any
   /// text stays on one line.
   void AddOneLine(const CHAR8 *Bytes, UINTN Length);
+  /// Writes \uxxxx for one UTF-16 code unit (lower-case hexadecimal digits).
+  void AddUnicodeEscape(UINT16 Unit);
   /// Bytes as the inside of a JSON string: quotation mark, backslash and
   /// control characters escaped; bytes of 0x80 and above as \u00xx when
   /// EscapeHigh, unchanged otherwise.

@@ -12,12 +12,12 @@ NvdimmComponent *mActive = nullptr;
 constexpr UINTN DIAGNOSTICS_TEXT_SIZE = 1024;
 
 /// The "nvdimm" trace event of one operation: op and args as the operation
-/// starts, status (and what follows it) as it ends. Dropped silently when
-/// the trace cannot allocate.
+/// starts, status (and what follows it) and the TPL the driver called at as
+/// it ends. Dropped silently when the trace cannot allocate.
 class OperationEvent {
  public:
-  OperationEvent(Trace &EventTrace, const CHAR8 *Op)
-      : mTrace(EventTrace), mEvent(EventTrace.NewEvent("nvdimm")) {
+  OperationEvent(Trace &EventTrace, const PlatformHost &Host, const CHAR8 *Op)
+      : mTrace(EventTrace), mEvent(EventTrace.NewEvent("nvdimm")), mTpl(CurrentTpl(Host)) {
     if (mEvent != nullptr && TraceAddString(mEvent, "op", Op)) {
       mArgs = cJSON_AddObjectToObject(mEvent, "args");
     }
@@ -54,7 +54,8 @@ class OperationEvent {
   /// and returns Status.
   EFI_STATUS Finish(EFI_STATUS Status, const bool *Pending = nullptr) {
     if (mArgs != nullptr && TraceAddStatus(mEvent, "status", Status) &&
-        (Pending == nullptr || TraceAddBool(mEvent, "pending", *Pending))) {
+        (Pending == nullptr || TraceAddBool(mEvent, "pending", *Pending)) &&
+        TraceAddUint(mEvent, "tpl", mTpl)) {
       mTrace.Emit(mEvent);
       mEvent = nullptr;
     }
@@ -65,6 +66,7 @@ class OperationEvent {
   Trace &mTrace;
   cJSON *mEvent;
   cJSON *mArgs = nullptr;
+  EFI_TPL mTpl;
 };
 
 /// Writes Text into the caller's ErrorMessage when the operation failed;
@@ -201,7 +203,7 @@ bool NvdimmComponent::LoadState(const char *State) {
 EFI_STATUS NvdimmComponent::CreateGoal(CHAR8 *ConfigurationLevel, UINT32 MemoryMode,
                                        UINT32 Reserved, CHAR8 *PersistentMemoryType,
                                        CHAR8 *ErrorMessage) {
-  OperationEvent Event(mTrace, "CreateGoal");
+  OperationEvent Event(mTrace, mHost, "CreateGoal");
   Event.String("ConfigurationLevel", ConfigurationLevel);
   Event.Uint("MemoryMode", MemoryMode);
   Event.Uint("Reserved", Reserved);
@@ -225,7 +227,7 @@ EFI_STATUS NvdimmComponent::CreateGoal(CHAR8 *ConfigurationLevel, UINT32 MemoryM
 
 EFI_STATUS NvdimmComponent::CreateNamespace(UINT32 RegionId, CHAR8 *Name, UINT64 CapacityMiB,
                                             CHAR8 *Mode, CHAR8 *ErrorMessage) {
-  OperationEvent Event(mTrace, "CreateNamespace");
+  OperationEvent Event(mTrace, mHost, "CreateNamespace");
   Event.Uint("RegionId", RegionId);
   Event.String("Name", Name);
   Event.Uint("CapacityMiB", CapacityMiB);
@@ -245,7 +247,7 @@ EFI_STATUS NvdimmComponent::CreateNamespace(UINT32 RegionId, CHAR8 *Name, UINT64
 }
 
 EFI_STATUS NvdimmComponent::DeleteNamespace(UINT16 NamespaceId, CHAR8 *ErrorMessage) {
-  OperationEvent Event(mTrace, "DeleteNamespace");
+  OperationEvent Event(mTrace, mHost, "DeleteNamespace");
   Event.Uint("NamespaceId", NamespaceId);
   if (ErrorMessage == nullptr) {
     return Event.Finish(EFI_INVALID_PARAMETER);
@@ -286,7 +288,7 @@ EFI_STATUS NvdimmComponent::EraseAllModules(UINTN *Count, NvdimmMessage &Error) 
 EFI_STATUS NvdimmComponent::DeletePlatformConfigurationData(BOOLEAN AllDimms, UINT16 *DimmId,
                                                             CHAR8 *ErrorMessage,
                                                             DIMM_RESULT_LIST *Results) {
-  OperationEvent Event(mTrace, "DeletePlatformConfigurationData");
+  OperationEvent Event(mTrace, mHost, "DeletePlatformConfigurationData");
   Event.Bool("AllDimms", AllDimms);
   Event.DimmId(DimmId);
   if (ErrorMessage == nullptr) {
@@ -347,7 +349,7 @@ CHAR8 *NvdimmComponent::HandOverText(const CHAR8 *Text) const {
 
 EFI_STATUS NvdimmComponent::RunDiagnostics(BOOLEAN AllDimms, UINT16 *DimmId, CHAR8 *Tests,
                                            CHAR8 **ResultMessage) {
-  OperationEvent Event(mTrace, "RunDiagnostics");
+  OperationEvent Event(mTrace, mHost, "RunDiagnostics");
   Event.Bool("AllDimms", AllDimms);
   Event.DimmId(DimmId);
   Event.String("Tests", Tests);
@@ -384,7 +386,7 @@ EFI_STATUS NvdimmComponent::RunDiagnostics(BOOLEAN AllDimms, UINT16 *DimmId, CHA
 }
 
 EFI_STATUS NvdimmComponent::GetLocalRequestPending(BOOLEAN *Pending) {
-  OperationEvent Event(mTrace, "GetLocalRequestPending");
+  OperationEvent Event(mTrace, mHost, "GetLocalRequestPending");
   bool Waiting = mConfig.LocalRequestPending || mLocalRequest;
   if (Pending == nullptr) {
     return Event.Finish(EFI_INVALID_PARAMETER, &Waiting);

@@ -102,6 +102,7 @@ class ResponseBlocks {
 
 EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
                                        EFI_HTTP_MESSAGE *Response) {
+  const EFI_TPL Tpl = CurrentTpl(mHost);
   const EFI_HTTP_REQUEST_DATA *Data = Request != nullptr ? Request->Data.Request : nullptr;
   bool Valid = Data != nullptr && Data->Url != nullptr && Response != nullptr &&
                Response->Data.Response != nullptr &&
@@ -118,7 +119,7 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
     }
     Uri.Reset(static_cast<CHAR8 *>(cJSON_malloc(UriLength + 1)));
     if (!Uri) {
-      Record(Request, nullptr, 0, false, 0, EFI_OUT_OF_RESOURCES);
+      Record(Request, nullptr, 0, false, 0, EFI_OUT_OF_RESOURCES, Tpl);
       return EFI_OUT_OF_RESOURCES;
     }
     for (UINTN Index = 0; Index <= UriLength; Index++) {
@@ -126,7 +127,7 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
     }
   }
   if (!Valid) {
-    Record(Request, Uri.Get(), UriLength, false, 0, EFI_INVALID_PARAMETER);
+    Record(Request, Uri.Get(), UriLength, false, 0, EFI_INVALID_PARAMETER, Tpl);
     return EFI_INVALID_PARAMETER;
   }
 
@@ -147,7 +148,7 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
     Result.Target->BodyLength = Result.MergedLength;
     Result.Target->Body = Result.Merged.Release();
   }
-  Record(Request, Uri.Get(), UriLength, Answered, Result.Code, Status);
+  Record(Request, Uri.Get(), UriLength, Answered, Result.Code, Status, Tpl);
   return Status;
 }
 
@@ -283,7 +284,7 @@ EFI_STATUS RedfishService::HandOver(const ANSWER &Result, EFI_HTTP_MESSAGE *Resp
 }
 
 void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength,
-                            bool Answered, UINT32 Code, EFI_STATUS Status) {
+                            bool Answered, UINT32 Code, EFI_STATUS Status, EFI_TPL Tpl) {
   SimJson Event(mLog.NewEvent("rest"));
   const EFI_HTTP_REQUEST_DATA *Data = Request != nullptr ? Request->Data.Request : nullptr;
   CHAR8 MethodNumber[24];
@@ -296,9 +297,11 @@ void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, U
       Method = MethodNumber;
     }
   }
+  // The URI as the code units the driver passed; Uri is its narrowed copy.
   bool Built = TraceAddString(Event.Get(), "method", Method) &&
-               (Uri != nullptr ? TraceAddBytes(Event.Get(), "uri", Uri, UriLength)
-                               : TraceAddNull(Event.Get(), "uri"));
+               (Uri != nullptr
+                    ? TraceAddItem(Event.Get(), "uri", TraceNewCodeUnits(Data->Url, UriLength))
+                    : TraceAddNull(Event.Get(), "uri"));
   // Made only for an event that takes it: TraceAddItem owns it from there.
   cJSON *Headers = Built ? cJSON_CreateArray() : nullptr;
   Built = Built && TraceAddItem(Event.Get(), "headers", Headers);
@@ -317,7 +320,7 @@ void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, U
                                Request->BodyLength)
                : TraceAddNull(Event.Get(), "body")) &&
       (Answered ? TraceAddUint(Event.Get(), "code", Code) : TraceAddNull(Event.Get(), "code")) &&
-      TraceAddStatus(Event.Get(), "status", Status);
+      TraceAddStatus(Event.Get(), "status", Status) && TraceAddUint(Event.Get(), "tpl", Tpl);
   if (Built) {
     mLog.Emit(Event.Release());
   }

@@ -94,7 +94,8 @@ class RedfishService {
                      UINTN BodyLength, ANSWER *Result);
   EFI_STATUS HandOver(const ANSWER &Result, EFI_HTTP_MESSAGE *Response);
   void Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength, bool Answered,
-              UINT32 Code, EFI_STATUS Status);
+              UINT32 Code, EFI_STATUS Status,
+              EFI_TPL Tpl);
   void ReleaseResources();
 
   const PlatformHost &mHost;

@@ -154,6 +154,47 @@ cJSON *TraceNewBytes(const CHAR8 *Bytes, UINTN Length) {
   return Item;
 }
 
+cJSON *TraceNewCodeUnits(const CHAR16 *Units, UINTN Length) {
+  bool Wide = false;
+  for (UINTN Index = 0; Index < Length; Index++) {
+    Wide = Wide || Units[Index] > 0xFF;
+  }
+  // Each unit takes at most six characters, plus the quotes and the NUL.
+  if (Length > (static_cast<UINTN>(-1) - 3) / 6) {
+    return nullptr;
+  }
+  SimBlock Text(static_cast<CHAR8 *>(cJSON_malloc(Wide ? Length * 6 + 3 : Length + 1)));
+  if (!Text) {
+    return nullptr;
+  }
+  if (!Wide) {
+    for (UINTN Index = 0; Index < Length; Index++) {
+      Text.Get()[Index] = static_cast<CHAR8>(Units[Index]);
+    }
+    return TraceNewBytes(Text.Get(), Length);
+  }
+  {
+    SimTextWriter Writer(Text.Get(), Length * 6 + 3);
+    Writer.Put('"');
+    for (UINTN Index = 0; Index < Length; Index++) {
+      if (Units[Index] > 0xFF) {
+        Writer.AddUnicodeEscape(Units[Index]);
+      } else {
+        auto Byte = static_cast<CHAR8>(Units[Index]);
+        Writer.AddJsonEscaped(&Byte, 1, true);
+      }
+    }
+    Writer.Put('"');
+  }
+  cJSON *Item = cJSON_CreateNull();
+  if (Item == nullptr) {
+    return nullptr;
+  }
+  Item->type = cJSON_Raw;
+  Item->valuestring = Text.Release();
+  return Item;
+}
+
 cJSON *TraceNewUint(UINT64 Value) {
   CHAR8 Digits[24];
   SimTextWriter Writer(Digits, sizeof(Digits));

@@ -36,6 +36,12 @@ bool TraceAddItem(cJSON *Object, const CHAR8 *Name, cJSON *Item);
 /// escaped string when the bytes contain a NUL); null on failure. The caller
 /// owns it until it is added somewhere.
 cJSON *TraceNewBytes(const CHAR8 *Bytes, UINTN Length);
+/// A detached string item holding Length UCS-2 code units: the bytes they
+/// narrow to when every unit is below 0x100, otherwise a raw item of the
+/// escaped string in which each unit above 0xFF is written \uxxxx. Null on
+/// failure.
+cJSON *TraceNewCodeUnits(const CHAR16 *Units, UINTN Length);
+
 /// A detached exact unsigned integer item; null on failure.
 cJSON *TraceNewUint(UINT64 Value);
 

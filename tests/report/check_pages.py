@@ -31,8 +31,9 @@ def fail(where, message):
 
 
 def trace_bytes(text):
-    """A trace string back to the bytes it records (\\u00XX escapes are bytes)."""
-    return text.encode("latin-1")
+    """A trace string back to the bytes it records (\\u00XX escapes are bytes;
+    a URI's code unit above 0xFF, written \\uXXXX, is that character in UTF-8)."""
+    return b"".join(bytes([ord(c)]) if ord(c) < 0x100 else c.encode("utf-8") for c in text)
 
 
 def shown(data):

@@ -14,14 +14,17 @@
 #include "sim/scenario/Scenario.h"
 #include "sim/trace/Trace.h"
 
-/// AllocatePool and FreePool over malloc; every other service is null, so a
-/// call to one crashes the test at once.
+/// AllocatePool and FreePool over malloc, and a TPL that stays at
+/// TPL_APPLICATION (the trace asks for it); every other service is null, so
+/// a call to one crashes the test at once.
 class FakePool {
  public:
   FakePool() {
     mCurrent = this;
     Services.AllocatePool = Allocate;
     Services.FreePool = Free;
+    Services.RaiseTPL = Raise;
+    Services.RestoreTPL = Restore;
   }
   ~FakePool() {
     for (void *Block : mLive) {
@@ -51,6 +54,9 @@ class FakePool {
     std::free(Buffer);
     return EFI_SUCCESS;
   }
+
+  static EFI_TPL EFIAPI Raise(EFI_TPL) { return TPL_APPLICATION; }
+  static VOID EFIAPI Restore(EFI_TPL) {}
 
   static inline FakePool *mCurrent = nullptr;
   std::set<void *> mLive;

@@ -96,25 +96,25 @@ TEST_F(NvdimmComponentTest, TraceEvents) {
   Start();
   CreateNamespace(1, "db", 1024);
   EXPECT_EQ(LastLine(), R"({"boot":1,"event":"nvdimm","op":"CreateNamespace","args":{"RegionId":1,)"
-                        R"("Name":"db","CapacityMiB":1024,"Mode":"fsdax"},"status":"EFI_SUCCESS"})");
+                        R"("Name":"db","CapacityMiB":1024,"Mode":"fsdax"},"status":"EFI_SUCCESS","tpl":4})");
   CreateGoal(nullptr, 4294967295u, 0, "AppDirect");
   EXPECT_EQ(LastLine(), R"({"boot":1,"event":"nvdimm","op":"CreateGoal","args":{)"
                         R"("ConfigurationLevel":null,"MemoryMode":4294967295,"Reserved":0,)"
-                        R"("PersistentMemoryType":"AppDirect"},"status":"EFI_INVALID_PARAMETER"})");
+                        R"("PersistentMemoryType":"AppDirect"},"status":"EFI_INVALID_PARAMETER","tpl":4})");
   DeleteNamespace(9);
   EXPECT_EQ(LastLine(), R"({"boot":1,"event":"nvdimm","op":"DeleteNamespace","args":)"
-                        R"({"NamespaceId":9},"status":"EFI_NOT_FOUND"})");
+                        R"({"NamespaceId":9},"status":"EFI_NOT_FOUND","tpl":4})");
   Reboot();
   ErasePcd(nullptr);
   EXPECT_EQ(LastLine(), R"({"boot":2,"event":"nvdimm","op":"DeletePlatformConfigurationData",)"
-                        R"("args":{"AllDimms":true,"DimmId":null},"status":"EFI_SUCCESS"})");
+                        R"("args":{"AllDimms":true,"DimmId":null},"status":"EFI_SUCCESS","tpl":4})");
   Diagnose(FALSE, 0x0011, "Fw");
   EXPECT_EQ(LastLine(), R"({"boot":2,"event":"nvdimm","op":"RunDiagnostics","args":)"
-                        R"({"AllDimms":false,"DimmId":17,"Tests":"Fw"},"status":"EFI_SUCCESS"})");
+                        R"({"AllDimms":false,"DimmId":17,"Tests":"Fw"},"status":"EFI_SUCCESS","tpl":4})");
   BOOLEAN Pending = FALSE;
   mProtocol->GetLocalRequestPending(&Pending);
   EXPECT_EQ(LastLine(), R"({"boot":2,"event":"nvdimm","op":"GetLocalRequestPending","args":{},)"
-                        R"("status":"EFI_SUCCESS","pending":false})");
+                        R"("status":"EFI_SUCCESS","pending":false,"tpl":4})");
   EXPECT_EQ(Lines().size(), 6u);
   EXPECT_EQ(mEnters, 6);
 }

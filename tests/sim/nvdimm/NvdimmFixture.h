@@ -21,8 +21,8 @@
 class FakeBootServices {
  public:
   FakeBootServices() {
-    // Every slot but the pool traps, so that a stray service call fails
-    // loudly instead of jumping through a null pointer.
+    // Every slot but the pool and the TPL traps, so that a stray service
+    // call fails loudly instead of jumping through a null pointer.
     auto **Slots = reinterpret_cast<void **>(&mTable);
     for (size_t Index = 0; Index < sizeof(mTable) / sizeof(void *); Index++) {
       Slots[Index] = reinterpret_cast<void *>(&Unexpected);
@@ -30,6 +30,8 @@ class FakeBootServices {
     std::memset(&mTable.Hdr, 0, sizeof(mTable.Hdr));
     mTable.AllocatePool = &AllocatePool;
     mTable.FreePool = &FreePool;
+    mTable.RaiseTPL = &RaiseTpl;
+    mTable.RestoreTPL = &RestoreTpl;
     mCurrent = this;
   }
   ~FakeBootServices() { mCurrent = nullptr; }
@@ -61,6 +63,10 @@ class FakeBootServices {
     std::free(Buffer);
     return EFI_SUCCESS;
   }
+
+  // The component's trace events ask for the TPL; it stays TPL_APPLICATION.
+  static EFI_TPL EFIAPI RaiseTpl(EFI_TPL) { return TPL_APPLICATION; }
+  static VOID EFIAPI RestoreTpl(EFI_TPL) {}
 
   static inline FakeBootServices *mCurrent = nullptr;
   EFI_BOOT_SERVICES mTable;

@@ -127,7 +127,7 @@ TEST_F(RedfishServiceTest, GetOfAHeldResourceAnswers200WithItsBody) {
   EXPECT_EQ(Line(0),
             "{\"boot\":1,\"event\":\"rest\",\"method\":\"GET\","
             "\"uri\":\"/redfish/v1/Oem/Velk/Viz/ActionStatus\",\"headers\":[[\"OData-Version\","
-            "\"4.0\"]],\"body\":null,\"code\":200,\"status\":\"EFI_SUCCESS\"}");
+            "\"4.0\"]],\"body\":null,\"code\":200,\"status\":\"EFI_SUCCESS\",\"tpl\":4}");
 }
 
 // The URL is matched on the low byte of each UCS-2 code unit.
@@ -177,7 +177,7 @@ TEST_F(RedfishServiceTest, PatchMergesIntoTheResource) {
             "{\"boot\":1,\"event\":\"rest\",\"method\":\"PATCH\","
             "\"uri\":\"/redfish/v1/Oem/Velk/Viz/ActionStatus\",\"headers\":[[\"OData-Version\","
             "\"4.0\"]],\"body\":\"{\\n\\t\\\"Status\\\":\\t\\\"Success\\\",\\n\\t"
-            "\\\"StatusMessage\\\":\\t\\\"done\\\"\\n}\",\"code\":204,\"status\":\"EFI_SUCCESS\"}");
+            "\\\"StatusMessage\\\":\\t\\\"done\\\"\\n}\",\"code\":204,\"status\":\"EFI_SUCCESS\",\"tpl\":4}");
 
   EXPECT_EQ(Send(HttpMethodPatch, u"/nested", "{\"A\":{\"y\":3e0,\"z\":4},\"B\":{\"n\":1}}").Code,
             HTTP_STATUS_204_NO_CONTENT);
@@ -304,10 +304,10 @@ TEST_F(RedfishServiceTest, MalformedRequestsAreRefusedAndRecorded) {
 
   EXPECT_EQ(Line(0),
             "{\"boot\":1,\"event\":\"rest\",\"method\":null,\"uri\":null,\"headers\":[],"
-            "\"body\":null,\"code\":null,\"status\":\"EFI_INVALID_PARAMETER\"}");
+            "\"body\":null,\"code\":null,\"status\":\"EFI_INVALID_PARAMETER\",\"tpl\":4}");
   EXPECT_EQ(Line(1),
             "{\"boot\":1,\"event\":\"rest\",\"method\":\"GET\",\"uri\":null,\"headers\":[],"
-            "\"body\":null,\"code\":null,\"status\":\"EFI_INVALID_PARAMETER\"}");
+            "\"body\":null,\"code\":null,\"status\":\"EFI_INVALID_PARAMETER\",\"tpl\":4}");
   EXPECT_NE(Line(2).find("\"uri\":\"/raw\""), std::string::npos);
   EXPECT_EQ(Host.Depth, 0);
 }
