@@ -7,8 +7,10 @@
 #include "uefi/Rest.h"
 #include "uefi/UefiTables.h"
 
-/// How many protocol-notify events the entry creates.
-constexpr UINTN NOTIFY_EVENT_COUNT = 3;
+/// How many protocol-notify events the entry creates: the REST protocol,
+/// Redfish-ready, the local-request trigger and the reset notification
+/// protocol.
+constexpr UINTN NOTIFY_EVENT_COUNT = 4;
 
 /// Sizes of the unlanded report's fields. A name longer than any action's is
 /// never dispatched; a URI that does not fit is kept by its length and its

@@ -8,6 +8,7 @@
 EFI_SYSTEM_TABLE *gST = nullptr;
 EFI_BOOT_SERVICES *gBS = nullptr;
 EFI_RUNTIME_SERVICES *gRT = nullptr;
+ActionContext *gActionContext = nullptr;
 
 extern "C" EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
   (void)ImageHandle;
@@ -45,6 +46,13 @@ extern "C" EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABL
     CloseAllNotifyEvents(Context.Get());
     return Status;
   }
+  // EDK2 never signals the reset-system group: its ResetSystem calls the
+  // functions registered through the reset notification protocol instead.
+  // The guard registers there as well, once the protocol is found; it still
+  // acts once per boot on a platform that does both.
+  gActionContext = Context.Get();
+  (void)CreateProtocolNotifyEvent(&gEfiResetNotificationProtocolGuid, OnResetNotificationInstalled,
+                                  Context.Get(), &Registration);
   // The context lives for the rest of boot services.
   (void)Context.Release();
   return Status;

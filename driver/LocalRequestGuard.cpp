@@ -1,6 +1,8 @@
 #include "actions/ActionRecord.h"
 #include "core/Json.h"
 #include "core/Pool.h"
+#include "core/ProtocolLookup.h"
+#include "platform/Guids.h"
 #include "driver/Driver.h"
 #include "driver/ProtocolNotify.h"
 #include "redfish/ActionStatusClient.h"
@@ -42,21 +44,53 @@ void AbortRemoteAction(ActionContext *Context) {
   }
 }
 
+bool RunLocalRequestGuard(ActionContext *Context) {
+  if (Context->Aborted != 0 || Context->Nvdimm == nullptr || Context->Nvdimm->Enabled == 0 ||
+      Context->Nvdimm->ResetPending != 0) {
+    return false;
+  }
+  BOOLEAN Pending = FALSE;
+  EFI_STATUS Status = Context->Nvdimm->GetLocalRequestPending(&Pending);
+  if (Status != EFI_SUCCESS || Pending == 0) {
+    return false;
+  }
+  AbortRemoteAction(Context);
+  Context->Aborted = 1;
+  return true;
+}
+
 VOID EFIAPI OnLocalRequestCheck(EFI_EVENT Event, VOID *Context) {
   if (Context == nullptr) {
     return;
   }
   auto *Action = static_cast<ActionContext *>(Context);
-  if (Action->Aborted != 0 || Action->Nvdimm == nullptr || Action->Nvdimm->Enabled == 0 ||
-      Action->Nvdimm->ResetPending != 0) {
+  if (RunLocalRequestGuard(Action)) {
+    CloseNotifyEvent(Action, Event);
+  }
+}
+
+VOID EFIAPI OnResetNotify(EFI_RESET_TYPE ResetType, EFI_STATUS ResetStatus, UINTN DataSize,
+                          VOID *ResetData) {
+  (void)ResetType;
+  (void)ResetStatus;
+  (void)DataSize;
+  (void)ResetData;
+  // A reset notification carries no context: the one the entry kept.
+  if (gActionContext != nullptr) {
+    (void)RunLocalRequestGuard(gActionContext);
+  }
+}
+
+VOID EFIAPI OnResetNotificationInstalled(EFI_EVENT Event, VOID *Context) {
+  if (Context == nullptr) {
     return;
   }
-  BOOLEAN Pending = FALSE;
-  EFI_STATUS Status = Action->Nvdimm->GetLocalRequestPending(&Pending);
-  if (Status != EFI_SUCCESS || Pending == 0) {
+  EFI_RESET_NOTIFICATION_PROTOCOL *ResetNotification = nullptr;
+  if (EFI_ERROR(LocateProtocol(&ResetNotification))) {
     return;
   }
-  AbortRemoteAction(Action);
-  Action->Aborted = 1;
-  CloseNotifyEvent(Action, Event);
+  EFI_STATUS Status = ResetNotification->RegisterResetNotify(ResetNotification, OnResetNotify);
+  if (!EFI_ERROR(Status) || Status == EFI_ALREADY_STARTED) {
+    CloseNotifyEvent(static_cast<ActionContext *>(Context), Event);
+  }
 }

@@ -19,6 +19,8 @@ void Firmware::PowerOn() {
   mProblems.Clear();
   mResetHandler = nullptr;
   mResetContext = nullptr;
+  mSignalResetGroup = true;
+  mCallResetNotifications = false;
   mBoot = 0;
   mInBoot = false;
   FillTables(mSystemTable, mBootServices, mRuntimeServices);
@@ -33,6 +35,19 @@ void Firmware::BeginBoot() {
   ClearBootState();
   FillTables(mSystemTable, mBootServices, mRuntimeServices);
   mInBoot = true;
+  if (mCallResetNotifications) {
+    // Installed early in DXE on EDK2, before any step of the boot.
+    EFI_HANDLE Handle = nullptr;
+    if (EFI_ERROR(mHandles.Install(&Handle, &gEfiResetNotificationProtocolGuid,
+                                   EFI_NATIVE_INTERFACE, mResetNotifications.Protocol()))) {
+      mProblems.Record("the reset notification protocol could not be installed");
+    }
+  }
+}
+
+void Firmware::SetResetBehaviour(bool SignalGroup, bool CallNotifications) {
+  mSignalResetGroup = SignalGroup;
+  mCallResetNotifications = CallNotifications;
 }
 
 void Firmware::EndBoot() {
@@ -47,10 +62,15 @@ void Firmware::SetResetHandler(RESET_HANDLER Handler, void *Context) {
 
 void Firmware::ResetSystem(EFI_RESET_TYPE Type) {
   const Side By = mSides.Current();
-  // The group's members run at their own TPL: above the caller's at once,
-  // the rest never, since the reset does not come back.
-  mEvents.QueueGroup(gEfiEventGroupResetSystemGuid);
-  mEvents.DispatchPending();
+  if (mSignalResetGroup) {
+    // The group's members run at their own TPL: above the caller's at once,
+    // the rest never, since the reset does not come back.
+    mEvents.QueueGroup(gEfiEventGroupResetSystemGuid);
+    mEvents.DispatchPending();
+  }
+  if (mCallResetNotifications) {
+    mResetNotifications.Notify(Type, EFI_SUCCESS);
+  }
   if (mResetHandler == nullptr) {
     fprintf(stderr, "nvdimm-emu: ResetSystem called with no reset handler installed\n");
     abort();
@@ -61,6 +81,7 @@ void Firmware::ResetSystem(EFI_RESET_TYPE Type) {
 }
 
 void Firmware::ClearBootState() {
+  mResetNotifications.Reset();
   mEvents.Reset();
   mHandles.Reset();
   mSides.Reset();

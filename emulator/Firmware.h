@@ -14,6 +14,7 @@
 #include "emulator/Handles.h"
 #include "emulator/Pool.h"
 #include "emulator/Problems.h"
+#include "emulator/ResetNotifications.h"
 #include "emulator/Side.h"
 #include "uefi/UefiTables.h"
 
@@ -84,9 +85,17 @@ class Firmware {
   /// The runner's reset handler, called by ResetSystem (Handler may be null).
   void SetResetHandler(RESET_HANDLER Handler, void *Context);
 
-  /// ResetSystem: notifies the reset-system event group at the caller's TPL,
-  /// then calls the reset handler. Aborts the process if there is no handler
-  /// or it returns.
+  /// What ResetSystem does before the reset: signal the reset-system event
+  /// group (the UEFI standard; the default), call the functions registered
+  /// with EFI_RESET_NOTIFICATION_PROTOCOL (EDK2, which then installs that
+  /// protocol at the start of every boot), or both, the group first. Kept
+  /// until the next PowerOn().
+  void SetResetBehaviour(bool SignalGroup, bool CallNotifications);
+
+  /// ResetSystem: notifies the reset-system event group (its members above
+  /// the caller's TPL run at once) and/or calls the registered reset
+  /// notifications at the caller's TPL, then calls the reset handler. Aborts
+  /// the process if there is no handler or it returns.
   [[noreturn]] void ResetSystem(EFI_RESET_TYPE Type);
 
   /// The TPL the machine runs at now.
@@ -113,6 +122,9 @@ class Firmware {
   EFI_SYSTEM_TABLE mSystemTable = {};
   EFI_BOOT_SERVICES mBootServices = {};
   EFI_RUNTIME_SERVICES mRuntimeServices = {};
+  ResetNotifications mResetNotifications;
+  bool mSignalResetGroup = true;
+  bool mCallResetNotifications = false;
   RESET_HANDLER mResetHandler = nullptr;
   void *mResetContext = nullptr;
   UINT32 mBoot = 0;

@@ -129,6 +129,9 @@ int RunScenario(const RunOptions &Options) {
   UINT64 FailAllocation = Options.FailAllocation != 0 ? Options.FailAllocation
                                                       : TheScenario->Parts().FailAllocation();
   Machine.SetFailAllocation(FailAllocation);
+  ResetSystemMode ResetMode = TheScenario->Parts().ResetSystem();
+  Machine.SetResetBehaviour(ResetMode != ResetSystemMode::Notifications,
+                            ResetMode != ResetSystemMode::Group);
 
   bool Faulty = false;
   UINT32 Boot = 1;

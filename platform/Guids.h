@@ -5,6 +5,7 @@
 #include "platform/NvdimmActionProtocol.h"
 #include "platform/RedfishServiceProtocol.h"
 #include "uefi/ProtocolGuid.h"
+#include "uefi/ResetNotification.h"
 #include "uefi/Rest.h"
 #include "uefi/UefiTables.h"
 
@@ -14,6 +15,7 @@ extern EFI_GUID gRedfishServiceProtocolGuid;
 extern EFI_GUID gRedfishReadyGuid;
 extern EFI_GUID gLocalRequestTriggerGuid;
 extern EFI_GUID gEfiEventGroupResetSystemGuid;
+extern EFI_GUID gEfiResetNotificationProtocolGuid;
 
 template <>
 struct ProtocolGuid<EFI_REST_PROTOCOL> {
@@ -28,4 +30,9 @@ struct ProtocolGuid<NVDIMM_ACTION_PROTOCOL> {
 template <>
 struct ProtocolGuid<REDFISH_SERVICE_PROTOCOL> {
   static EFI_GUID *Get() { return &gRedfishServiceProtocolGuid; }
+};
+
+template <>
+struct ProtocolGuid<EFI_RESET_NOTIFICATION_PROTOCOL> {
+  static EFI_GUID *Get() { return &gEfiResetNotificationProtocolGuid; }
 };

@@ -32,7 +32,7 @@ EFI_STATUS PlatformBoot::Run() {
   mPlatformTable = *gST;
   mPlatformTable.RuntimeServices = &mPlatformRuntime;
 
-  EFI_STATUS Status = mRelay.Install(OnReset, this);
+  EFI_STATUS Status = mResetHook.Install(OnReset, this);
   if (EFI_ERROR(Status)) {
     return Status;
   }
@@ -43,8 +43,11 @@ EFI_STATUS PlatformBoot::Run() {
   }
   (void)mRunner.RunBoot(mRunner.PlanOf(mBoot), &mPlatformTable, StartDriver, this);
   EndBoot(false, EfiResetShutdown);
-  // Boot services end here: the machine goes off without signalling anyone.
-  mRelay.Uninstall();
+  // Boot services end here. The machine goes off through ResetSystem, which
+  // still calls the reset notifications: with remote actions disabled the
+  // driver's guard asks nothing, and the hook is gone.
+  mRunner.DisableRemoteActions();
+  mResetHook.Uninstall();
   gRT->ResetSystem(EfiResetShutdown, EFI_SUCCESS, 0, nullptr);
   return EFI_ABORTED;
 }

@@ -10,7 +10,7 @@
 // the host only carries the state across.
 #pragma once
 
-#include "qemu/image/ResetRelay.h"
+#include "qemu/image/ResetHook.h"
 #include "qemu/image/StackGauge.h"
 #include "sim/platform/PlatformRunner.h"
 
@@ -28,9 +28,9 @@ class PlatformBoot {
 
   /// Carries out the boot's steps. A reset ends the boot inside
   /// ResetSystem, and the machine resets; a boot whose steps all ran ends
-  /// with a shutdown. Returns only when the boot cannot start (no reset
-  /// notification to relay the reset-system group through), with the
-  /// status of the call that failed, or EFI_ABORTED when the shutdown
+  /// with a shutdown. Returns only when the boot cannot start (no
+  /// platform-specific reset handler to register the reset hook with), with
+  /// the status of the call that failed, or EFI_ABORTED when the shutdown
   /// returned.
   EFI_STATUS Run();
 
@@ -58,7 +58,7 @@ class PlatformBoot {
   UINT32 mBoot;
   const CHAR8 *mDriver;
   UINTN mDriverLength;
-  ResetRelay mRelay;
+  ResetHook mResetHook;
   StackGauge mGauge;
   /// The platform's own copy of the system table and runtime services,
   /// whose ResetSystem records that the platform is the one resetting.

@@ -123,7 +123,7 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   Status = ThisBoot->Run();
   Failed(Failure,
          Status == EFI_ABORTED ? "the machine did not shut down at the end of the boot"
-                               : "no reset notification can relay the reset-system group",
+                               : "the reset hook cannot be registered (no platform-specific reset handler protocol)",
          Status);
 }
 

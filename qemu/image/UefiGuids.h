@@ -10,6 +10,6 @@
 extern EFI_GUID gEfiLoadedImageProtocolGuid;
 extern EFI_GUID gEfiSimpleFileSystemProtocolGuid;
 extern EFI_GUID gEfiFileInfoGuid;
-extern EFI_GUID gEfiResetNotificationProtocolGuid;
+extern EFI_GUID gEdkiiPlatformSpecificResetHandlerProtocolGuid;
 extern EFI_GUID gEfiHobListGuid;
 extern EFI_GUID gEfiHobMemoryAllocStackGuid;

@@ -220,6 +220,16 @@ int RunScenarioInQemu(const RunOptions &Options, const QemuOptions &Qemu) {
                  Options.ScenarioPath.c_str());
     return 2;
   }
+  // OVMF is EDK2: its ResetSystem calls the reset notifications and never
+  // signals the reset-system event group.
+  if (TheScenario->Parts().ResetSystemNamed() &&
+      TheScenario->Parts().ResetSystem() != ResetSystemMode::Notifications) {
+    std::fprintf(stderr, "nvdimm-emu: %s: resetSystem: OVMF resets the EDK2 way, with reset "
+                         "notifications only; a platform that signals the reset-system group "
+                         "runs on the host platform\n",
+                 Options.ScenarioPath.c_str());
+    return 2;
+  }
 
   TraceFilePointer TraceFile;
   if (!OpenTraceOutput(Options.TracePath, &TraceFile)) {

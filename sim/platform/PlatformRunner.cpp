@@ -152,3 +152,9 @@ EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *Syst
 }
 
 void PlatformRunner::Finish() { mService.EmitFinal(mLog); }
+
+void PlatformRunner::DisableRemoteActions() {
+  if (mRecord != nullptr) {
+    mRecord->Enabled = 0;
+  }
+}

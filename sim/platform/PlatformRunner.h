@@ -41,6 +41,11 @@ class PlatformRunner {
   /// Emits the "final" event with what the service holds.
   void Finish();
 
+  /// Clears the NVDIMM component's Enabled byte once a boot's steps are
+  /// over: a platform that powers the machine off through ResetSystem (on
+  /// EDK2, reset notifications still run) leaves the driver nothing to do.
+  void DisableRemoteActions();
+
   RedfishService &Service() { return mService; }
   NvdimmComponent &Nvdimm() { return mNvdimm; }
 

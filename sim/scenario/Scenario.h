@@ -33,6 +33,12 @@ struct BOOT_PLAN {
   UINTN StepCount;
 };
 
+/// What the platform's ResetSystem does before the reset ("resetSystem"):
+/// signal the reset-system event group as the UEFI standard has it, call the
+/// functions registered with EFI_RESET_NOTIFICATION_PROTOCOL as EDK2 does,
+/// or both.
+enum class ResetSystemMode : UINT8 { Group, Notifications, Both };
+
 /// The "redfish" member, and the memory behind its records.
 class RedfishSettings {
  public:
@@ -87,6 +93,9 @@ class ScenarioParts {
   /// command line's --fail-alloc, but with the expectations still checked);
   /// 0 without one.
   UINT64 FailAllocation() const { return mFailAllocation; }
+  ResetSystemMode ResetSystem() const { return mResetSystem; }
+  /// TRUE when the scenario names its reset behaviour.
+  bool ResetSystemNamed() const { return mResetSystemNamed; }
 
  private:
   [[nodiscard]] bool ReadBoots(const cJSON *Member, ScenarioReader &Reader);
@@ -98,6 +107,8 @@ class ScenarioParts {
   SimArray<BootStep> mSteps;
   const cJSON *mExpect = nullptr;
   UINT64 mFailAllocation = 0;
+  ResetSystemMode mResetSystem = ResetSystemMode::Group;
+  bool mResetSystemNamed = false;
 };
 
 /// A whole scenario file: the parsed document and what was read from it.

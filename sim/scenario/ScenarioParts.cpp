@@ -4,8 +4,10 @@
 
 namespace {
 
-constexpr const CHAR8 *mTopMembers[] = {"description", "redfish", "nvdimm",
-                                        "boots",       "expect",  "failAlloc"};
+constexpr const CHAR8 *mTopMembers[] = {"description", "redfish",   "nvdimm",     "boots",
+                                        "expect",      "failAlloc", "resetSystem"};
+
+constexpr const CHAR8 *mResetSystemNames[] = {"group", "notifications", "both"};
 constexpr const CHAR8 *mExpectMembers[] = {"events", "final", "none"};
 
 constexpr const CHAR8 *mStepNames[] = {
@@ -57,6 +59,26 @@ bool ScenarioParts::Read(cJSON *Root, CHAR8 *Error, UINTN ErrorSize) {
   const cJSON *Boots = ScenarioMember(Root, "boots");
   if (Boots != nullptr && !ReadBoots(Boots, Reader)) {
     return false;
+  }
+  const cJSON *ResetSystem = ScenarioMember(Root, "resetSystem");
+  if (ResetSystem != nullptr) {
+    ScenarioReader::Scope Path(Reader, "resetSystem");
+    const CHAR8 *Name = nullptr;
+    if (!Reader.ReadString(ResetSystem, &Name)) {
+      return false;
+    }
+    bool Known = false;
+    for (UINTN Index = 0; Index < sizeof(mResetSystemNames) / sizeof(mResetSystemNames[0]);
+         Index++) {
+      if (SimStringEqual(Name, mResetSystemNames[Index])) {
+        mResetSystem = static_cast<ResetSystemMode>(Index);
+        mResetSystemNamed = true;
+        Known = true;
+      }
+    }
+    if (!Known) {
+      return Reader.Fail("must be \"group\", \"notifications\" or \"both\"");
+    }
   }
   const cJSON *FailAllocation = ScenarioMember(Root, "failAlloc");
   if (FailAllocation != nullptr) {

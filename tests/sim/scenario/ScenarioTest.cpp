@@ -107,7 +107,7 @@ TEST(ScenarioRead, ReportsTheMemberPathOfEachProblem) {
   const std::vector<std::pair<std::string, std::string>> Cases = {
       {"[]", "top level: must be an object"},
       {R"({"redfsh": {}})",
-       "redfsh: unknown member (known: description, redfish, nvdimm, boots, expect, failAlloc)"},
+       "redfsh: unknown member (known: description, redfish, nvdimm, boots, expect, failAlloc, resetSystem)"},
       {R"({"boots": [], "boots": []})", "boots: given twice"},
       {R"({"description": 5})", "description: must be a string"},
       {R"({"boots": [["driver"], ["nvdimm", "redfish", "drivr"]]})",
@@ -178,6 +178,8 @@ TEST(ScenarioRead, ReportsTheMemberPathOfEachProblem) {
       {R"({"expect": {"final": []}})",
        "expect.final: must be an object of URI: expected JSON value"},
       {R"({"expect": {"none": [1]}})", "expect.none[0]: must be a string"},
+      {R"({"resetSystem": "edk2"})",
+       "resetSystem: must be \"group\", \"notifications\" or \"both\""},
       {R"({"expect": {"event": []}})", "expect.event: unknown member (known: events, final, none)"},
       {"{\"a\":", "line 1, column 5: not valid JSON"},
       {"{}\n  x", "line 2, column 3: unexpected text after the JSON value"},
