@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Writes the scenarios that measure the driver's stack inside OVMF.
 
-    qemu/stack-scenarios.py OUTDIR [DEPTH ...]
+    qemu/stack-scenarios.py OUTDIR [--bom] [DEPTH ...]
 
 For each DEPTH (default: 64 128 256 512 1000) it writes two scenarios whose
-body nests arrays DEPTH levels deep, the outer object included:
+body nests arrays DEPTH levels deep, the outer object included (with --bom,
+each body starts with a UTF-8 byte-order mark, which the JSON library skips):
 
   action-status-DEPTH.json    in ActionStatus (the poll parses it; the guard
                               would too)
@@ -62,15 +63,17 @@ def main(argv):
         sys.stderr.write(__doc__)
         return 2
     folder = argv[1]
-    depths = [int(d) for d in argv[2:]] or [64, 128, 256, 512, 1000]
+    rest = argv[2:]
+    bom = "\ufeff" if "--bom" in rest else ""
+    depths = [int(d) for d in rest if d != "--bom"] or [64, 128, 256, 512, 1000]
     os.makedirs(folder, exist_ok=True)
     for depth in depths:
         write(folder, "action-status-%d.json" % depth,
               scenario("ActionStatus nests %d levels deep" % depth,
-                       status(',"Deep":' + nested(depth)), '{"Id":"1"}'))
+                       bom + status(',"Deep":' + nested(depth)), '{"Id":"1"}'))
         write(folder, "action-resource-%d.json" % depth,
               scenario("The action's resource nests %d levels deep" % depth, status(),
-                       '{"Id":"1","Deep":' + nested(depth) + "}"))
+                       bom + '{"Id":"1","Deep":' + nested(depth) + "}"))
     write(folder, "large-bodies.json",
           scenario("ActionStatus and the action's resource of about 4 MiB each",
                    status(',"Padding":"' + "x" * LARGE + '"'),
