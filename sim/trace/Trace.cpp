@@ -16,6 +16,18 @@ bool ContainsNul(const CHAR8 *Bytes, UINTN Length) {
   return false;
 }
 
+/// A raw item that takes Text (escaped JSON text) as its value; null, with
+/// Text kept, on failure.
+cJSON *NewRawItem(SimBlock &Text) {
+  cJSON *Item = cJSON_CreateNull();
+  if (Item == nullptr) {
+    return nullptr;
+  }
+  Item->type = cJSON_Raw;
+  Item->valuestring = Text.Release();
+  return Item;
+}
+
 /// A raw item holding the escaped JSON string of Bytes.
 cJSON *NewEscapedStringItem(const CHAR8 *Bytes, UINTN Length) {
   // Each byte takes at most six characters (\u00xx), plus the quotes and NUL.
@@ -33,13 +45,7 @@ cJSON *NewEscapedStringItem(const CHAR8 *Bytes, UINTN Length) {
     Writer.AddJsonEscaped(Bytes, Length, true);
     Writer.Put('"');
   }
-  cJSON *Item = cJSON_CreateNull();
-  if (Item == nullptr) {
-    return nullptr;
-  }
-  Item->type = cJSON_Raw;
-  Item->valuestring = Text.Release();
-  return Item;
+  return NewRawItem(Text);
 }
 
 /// A number built in memory without exact text: integers exactly, anything
@@ -186,13 +192,7 @@ cJSON *TraceNewCodeUnits(const CHAR16 *Units, UINTN Length) {
     }
     Writer.Put('"');
   }
-  cJSON *Item = cJSON_CreateNull();
-  if (Item == nullptr) {
-    return nullptr;
-  }
-  Item->type = cJSON_Raw;
-  Item->valuestring = Text.Release();
-  return Item;
+  return NewRawItem(Text);
 }
 
 cJSON *TraceNewUint(UINT64 Value) {
