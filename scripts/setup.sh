@@ -8,6 +8,9 @@ packages=(
   libcjson-dev googletest libgtest-dev libbenchmark-dev
   dpkg-dev valgrind clang-tidy cppcheck python3
   qemu-system-x86 ovmf mtools dosfstools libfuzzer-14-dev
+  # EDK2's BaseTools (the package's firmware-volume test), and nasm and iasl
+  # for building OVMF from source (scripts/ovmf-with-driver.sh).
+  uuid-dev xz-utils nasm acpica-tools
 )
 
 missing=()
