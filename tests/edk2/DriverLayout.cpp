@@ -13,6 +13,7 @@
 #include "uefi/UefiTables.h"
 
 #include "tests/edk2/LayoutTable.h"
+#include "tests/edk2/Signature.h"
 
 #define MEMBER_SIZE(T, M) sizeof(((T *)nullptr)->M)
 
@@ -23,7 +24,8 @@ unsigned DriverLayout(LAYOUT_ENTRY *Entries) {
   LayoutAdd(Entries, &Count, "alignof", #T, alignof(T));
 #define MEMBER(T, M)                                                 \
   LayoutAdd(Entries, &Count, "offsetof", #T "." #M, offsetof(T, M)); \
-  LayoutAdd(Entries, &Count, "sizeof", #T "." #M, MEMBER_SIZE(T, M));
+  LayoutAdd(Entries, &Count, "sizeof", #T "." #M, MEMBER_SIZE(T, M)); \
+  LAYOUT_SIGNATURE(T, M)
 #define VALUE(V) LayoutAdd(Entries, &Count, "value", #V, static_cast<unsigned long long>(V));
 #define STANDARD(V, NUMBER) VALUE(V)
 #define GUID(LABEL, DRIVER, REFERENCE)             \

@@ -8,7 +8,8 @@ extern "C" {
 #endif
 
 /* One compared quantity: "sizeof EFI_BOOT_SERVICES",
-   "offsetof EFI_BOOT_SERVICES.FreePool", "value TPL_NOTIFY", ... */
+   "offsetof EFI_BOOT_SERVICES.FreePool", "value TPL_NOTIFY",
+   "signature EFI_BOOT_SERVICES.FreePool" (Signature.h), ... */
 typedef struct {
   char Name[120];
   unsigned long long Value;
@@ -19,6 +20,8 @@ typedef struct {
 /* Fill Entries (LAYOUT_CAPACITY of them) and return how many were written. */
 unsigned ReferenceLayout(LAYOUT_ENTRY *Entries);
 unsigned DriverLayout(LAYOUT_ENTRY *Entries);
+/* The reference side's "signature" entries, from a C++ translation unit. */
+unsigned ReferenceSignatures(LAYOUT_ENTRY *Entries);
 
 /* Appends one entry made of Kind, Subject and Value. */
 void LayoutAdd(LAYOUT_ENTRY *Entries, unsigned *Count, const char *Kind, const char *Subject,

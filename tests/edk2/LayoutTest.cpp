@@ -69,9 +69,11 @@ std::map<std::string, unsigned long long> ToMap(const LAYOUT_ENTRY *Entries, uns
 // The two tables, entry by entry.
 std::map<std::string, unsigned long long> CompareTables() {
   static LAYOUT_ENTRY Driver[LAYOUT_CAPACITY];
-  static LAYOUT_ENTRY Reference[LAYOUT_CAPACITY];
+  static LAYOUT_ENTRY Reference[2 * LAYOUT_CAPACITY];  // layouts, then signatures
   auto DriverMap = ToMap(Driver, DriverLayout(Driver), "driver");
-  auto ReferenceMap = ToMap(Reference, ReferenceLayout(Reference), "EDK2");
+  unsigned ReferenceCount = ReferenceLayout(Reference);
+  ReferenceCount += ReferenceSignatures(Reference + ReferenceCount);
+  auto ReferenceMap = ToMap(Reference, ReferenceCount, "EDK2");
   for (const auto &[Name, Value] : DriverMap) {
     auto Found = ReferenceMap.find(Name);
     if (Found == ReferenceMap.end()) {
