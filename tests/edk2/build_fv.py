@@ -34,6 +34,8 @@ def main():
     tree, packages, platform, work, image = (os.path.abspath(a) for a in sys.argv[1:])
     inf = os.path.join(packages, "NvdimmRemoteActionPkg", "NvdimmRemoteActionDxe",
                        "NvdimmRemoteActionDxe.inf")
+    if not os.path.isfile(inf) or not os.path.isfile(image):
+        fail("no staged package or image: build the targets edk2-package and driver-image")
     declared = re.search(r"FILE_GUID\s*=\s*(\S+)", open(inf).read())
     if not declared or declared.group(1).upper() != FILE_GUID:
         fail("the module's FILE_GUID is not " + FILE_GUID)
