@@ -13,6 +13,7 @@ groups=(
   "libraries:libcjson-dev googletest libgtest-dev libbenchmark-dev"
   "checks:valgrind clang-tidy cppcheck libfuzzer-14-dev"
   "QEMU and OVMF:qemu-system-x86 ovmf mtools dosfstools"
+  "EDK2 tools (firmware-volume test, OVMF from source):uuid-dev xz-utils nasm acpica-tools"
 )
 if [ "${1:-}" = "--tests" ]; then
   # The report's tests render a page in headless Chromium.
