@@ -212,23 +212,52 @@ const cJSON *NextOfKind(const cJSON *Event, const CHAR8 *Kind) {
   return Event;
 }
 
-bool CheckKind(const cJSON *ExpectedEvents, const CHAR8 *Kind, const cJSON *Events, CHAR8 *Error,
-               UINTN ErrorSize) {
+/// Whether Event has every member of Filter, compared as expected members
+/// are; a null Filter takes every event.
+bool Selected(const cJSON *Filter, const cJSON *Event) {
+  if (Filter == nullptr) {
+    return true;
+  }
+  CHAR8 Unused[8];
+  DiffPath Path("");
+  Comparer Compare(true, "", Unused, sizeof(Unused));
+  return Compare.Compare(Filter, Event, Path);
+}
+
+/// The next event of Kind from Event on that Filter takes, or null.
+const cJSON *NextSelected(const cJSON *Event, const CHAR8 *Kind, const cJSON *Filter) {
+  Event = NextOfKind(Event, Kind);
+  while (Event != nullptr && !Selected(Filter, Event)) {
+    Event = NextOfKind(Event->next, Kind);
+  }
+  return Event;
+}
+
+/// Matches the listed events of Kind one for one with the trace's events of
+/// Kind that Filter (the kind's member of "only", or null) takes.
+bool CheckKind(const cJSON *ExpectedEvents, const CHAR8 *Kind, const cJSON *Filter,
+               const cJSON *Events, CHAR8 *Error, UINTN ErrorSize) {
   CHAR8 Start[200];
   {
     SimTextWriter Writer(Start, sizeof(Start));
     Writer.Add("expect.events[");
     Writer.AddOneLine(Kind, SimStringLength(Kind));
+    if (Filter != nullptr) {
+      Writer.Add(" only ");
+      Comparer::AddValue(Writer, Filter);
+    }
     Writer.Put(']');
   }
   DiffPath Path(Start);
   UINTN Mark = Path.Mark();
   Comparer Compare(true, "the trace has", Error, ErrorSize);
-  const cJSON *Expected = NextOfKind(ExpectedEvents->child, Kind);
-  const cJSON *Actual = NextOfKind(Events != nullptr ? Events->child : nullptr, Kind);
+  const cJSON *Expected =
+      NextOfKind(ExpectedEvents != nullptr ? ExpectedEvents->child : nullptr, Kind);
+  const cJSON *Actual = NextSelected(Events != nullptr ? Events->child : nullptr, Kind, Filter);
   UINTN Index = 0;
   for (; Expected != nullptr && Actual != nullptr;
-       Expected = NextOfKind(Expected->next, Kind), Actual = NextOfKind(Actual->next, Kind)) {
+       Expected = NextOfKind(Expected->next, Kind),
+       Actual = NextSelected(Actual->next, Kind, Filter)) {
     Path.AddIndex(Index++);
     if (!Compare.Compare(Expected, Actual, Path)) {
       return false;
@@ -240,7 +269,7 @@ bool CheckKind(const cJSON *ExpectedEvents, const CHAR8 *Kind, const cJSON *Even
   for (; Expected != nullptr; Expected = NextOfKind(Expected->next, Kind)) {
     ExpectedCount++;
   }
-  for (; Actual != nullptr; Actual = NextOfKind(Actual->next, Kind)) {
+  for (; Actual != nullptr; Actual = NextSelected(Actual->next, Kind, Filter)) {
     ActualCount++;
   }
   if (ExpectedCount != ActualCount) {
@@ -255,12 +284,24 @@ bool CheckKind(const cJSON *ExpectedEvents, const CHAR8 *Kind, const cJSON *Even
   return true;
 }
 
-bool CheckEvents(const cJSON *ExpectedEvents, const cJSON *Events, CHAR8 *Error, UINTN ErrorSize) {
-  for (const cJSON *Event = ExpectedEvents->child; Event != nullptr; Event = Event->next) {
+/// Checks each kind listed in ExpectedEvents (may be null), then each kind of
+/// Only (may be null) that is not listed: of those, no event may be taken.
+bool CheckEvents(const cJSON *ExpectedEvents, const cJSON *Only, const cJSON *Events, CHAR8 *Error,
+                 UINTN ErrorSize) {
+  const cJSON *First = ExpectedEvents != nullptr ? ExpectedEvents->child : nullptr;
+  for (const cJSON *Event = First; Event != nullptr; Event = Event->next) {
     const CHAR8 *Kind = cJSON_GetObjectItemCaseSensitive(Event, "event")->valuestring;
     // Each kind once, in the order it is first named.
-    if (NextOfKind(ExpectedEvents->child, Kind) == Event &&
-        !CheckKind(ExpectedEvents, Kind, Events, Error, ErrorSize)) {
+    if (NextOfKind(First, Kind) == Event &&
+        !CheckKind(ExpectedEvents, Kind, cJSON_GetObjectItemCaseSensitive(Only, Kind), Events,
+                   Error, ErrorSize)) {
+      return false;
+    }
+  }
+  for (const cJSON *Filter = Only != nullptr ? Only->child : nullptr; Filter != nullptr;
+       Filter = Filter->next) {
+    if (NextOfKind(First, Filter->string) == nullptr &&
+        !CheckKind(nullptr, Filter->string, Filter, Events, Error, ErrorSize)) {
       return false;
     }
   }
@@ -339,8 +380,9 @@ bool CheckExpectations(const cJSON *Expect, const cJSON *Events, CHAR8 *Error, U
   }
   const cJSON *ExpectedEvents = cJSON_GetObjectItemCaseSensitive(Expect, "events");
   const cJSON *None = cJSON_GetObjectItemCaseSensitive(Expect, "none");
+  const cJSON *Only = cJSON_GetObjectItemCaseSensitive(Expect, "only");
   const cJSON *Final = cJSON_GetObjectItemCaseSensitive(Expect, "final");
-  return (ExpectedEvents == nullptr || CheckEvents(ExpectedEvents, Events, Error, ErrorSize)) &&
+  return CheckEvents(ExpectedEvents, Only, Events, Error, ErrorSize) &&
          (None == nullptr || CheckNone(None, Events, Error, ErrorSize)) &&
          (Final == nullptr || CheckFinal(Final, Events, Error, ErrorSize));
 }

@@ -5,6 +5,10 @@
 //     only the members it checks; nested objects are compared the same way,
 //     lists element by element (same length), strings byte for byte, numbers
 //     by exact value.
+//   "only": for an event kind named there, only the trace's events of that
+//     kind that have each given member (compared as above) are matched with
+//     the listed events of that kind; a kind named there but not listed in
+//     "events" must have no such event.
 //   "final": each named resource's body, parsed as JSON, equals the expected
 //     value. Here objects must have the same members, in any order.
 //   "none": event kinds the trace must not have at all.

@@ -8,7 +8,7 @@ constexpr const CHAR8 *mTopMembers[] = {"description", "redfish",   "nvdimm",   
                                         "expect",      "failAlloc", "resetSystem"};
 
 constexpr const CHAR8 *mResetSystemNames[] = {"group", "notifications", "both"};
-constexpr const CHAR8 *mExpectMembers[] = {"events", "final", "none"};
+constexpr const CHAR8 *mExpectMembers[] = {"events", "only", "final", "none"};
 
 constexpr const CHAR8 *mStepNames[] = {
     "nvdimm",       "redfish", "rest",      "redfishReady", "localRequestTrigger",
@@ -162,6 +162,25 @@ bool ScenarioParts::ReadExpect(const cJSON *Member, ScenarioReader &Reader) {
       ScenarioReader::Scope KindPath(Reader, "event");
       const CHAR8 *Kind = nullptr;
       if (!Reader.ReadString(ScenarioMember(Event, "event"), &Kind)) {
+        return false;
+      }
+    }
+  }
+  const cJSON *Only = ScenarioMember(Member, "only");
+  if (Only != nullptr) {
+    ScenarioReader::Scope OnlyPath(Reader, "only");
+    if (!cJSON_IsObject(Only)) {
+      return Reader.Fail("must be an object such as {\"rest\": {\"method\": \"PATCH\"}}");
+    }
+    if (!Reader.CheckNoRepeats(Only, false)) {
+      return false;
+    }
+    for (const cJSON *Filter = Only->child; Filter != nullptr; Filter = Filter->next) {
+      ScenarioReader::Scope KindPath(Reader, Filter->string);
+      if (!cJSON_IsObject(Filter) || Filter->child == nullptr) {
+        return Reader.Fail("must name one member or more, such as {\"method\": \"PATCH\"}");
+      }
+      if (!Reader.CheckNoRepeats(Filter, false)) {
         return false;
       }
     }

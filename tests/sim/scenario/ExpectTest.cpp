@@ -96,6 +96,24 @@ TEST_F(ExpectTest, MismatchesNameTheFirstDifference) {
             "expect.none[0]: expected no \"nvdimm\" events, the trace has 1");
 }
 
+// "only" narrows a kind to the events with the given members, compared as
+// listed members are; the rest are not matched. A kind named there but not
+// listed must have no such event.
+TEST_F(ExpectTest, OnlyMatchesTheSelectedEventsOfAKind) {
+  EXPECT_EQ(Check(R"({"events": [{"event": "rest", "uri": "/s"}],
+    "only": {"rest": {"code": 204.0, "headers": [["OData-Version", "4.0"]]}, "reset": {"x": 1}}})"),
+            "");
+  EXPECT_EQ(Check(R"({"events": [{"event": "rest", "method": "GET"}],
+    "only": {"rest": {"method": "PATCH"}}})"),
+            "expect.events[rest only {\"method\":\"PATCH\"}][0].method: expected \"GET\" but "
+            "the trace has \"PATCH\"");
+  EXPECT_EQ(Check(R"({"only": {"nvdimm": {"args": {}}}})"),
+            "expect.events[nvdimm only {\"args\":{}}]: expected 0 events, the trace has 1");
+  EXPECT_EQ(Check(R"({"events": [{"event": "rest"}, {"event": "rest"}],
+    "only": {"rest": {"body": null}}})"),
+            "expect.events[rest only {\"body\":null}]: expected 2 events, the trace has 1");
+}
+
 // Final resources must equal the expected values, in any member order.
 TEST_F(ExpectTest, FinalResourcesCompareAsWholeValues) {
   EXPECT_EQ(Check(R"({"final": {"/s": {"Status": "Success", "N": [1, {"x": true}]}}})"),
