@@ -657,24 +657,13 @@ StoreResponse RedfishStore::Reset(const StoreRequest &Request) {
   return Response;
 }
 
-RedfishStore::Power RedfishStore::WaitForPower(std::chrono::steady_clock::time_point Until) {
+bool RedfishStore::WaitForBoot(std::chrono::steady_clock::time_point Until) {
   std::unique_lock<std::mutex> Guard(mLock);
-  mPowerChanged.wait_until(Guard, Until, [this] { return mBootRequests != 0 || mWoken; });
-  if (mWoken) {
-    mWoken = false;
-    return Power::Stop;
+  if (!mPowerChanged.wait_until(Guard, Until, [this] { return mBootRequests != 0; })) {
+    return false;
   }
-  if (mBootRequests != 0) {
-    mBootRequests = 0;
-    return Power::Boot;
-  }
-  return Power::Nothing;
-}
-
-void RedfishStore::Wake() {
-  std::lock_guard<std::mutex> Guard(mLock);
-  mWoken = true;
-  mPowerChanged.notify_all();
+  mBootRequests = 0;
+  return true;
 }
 
 bool RedfishStore::PoweredOn() {

@@ -63,12 +63,9 @@ class RedfishStore {
 
   StoreResponse Serve(const StoreRequest &Request);
 
-  /// What the host is to do next, as the operator's resets ask it.
-  enum class Power { Nothing, Boot, Stop };
-  /// Waits until a boot is requested (Boot, once per request, however many
-  /// resets came meanwhile), Wake() is called or Until passes (Nothing).
-  Power WaitForPower(std::chrono::steady_clock::time_point Until);
-  void Wake();
+  /// Waits until an operator's reset asks for a boot (true, once however
+  /// many resets came meanwhile) or Until passes (false).
+  bool WaitForBoot(std::chrono::steady_clock::time_point Until);
   /// Whether the host is on (a stored state may say it is off).
   bool PoweredOn();
 
@@ -124,7 +121,6 @@ class RedfishStore {
   std::string mUuid;
   bool mPoweredOn = true;
   uint64_t mBootRequests = 0;
-  bool mWoken = false;
   std::string mBootJson;  ///< the system's Boot object
   uint64_t mVersion = 1;
 };

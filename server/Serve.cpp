@@ -231,6 +231,21 @@ struct HOST_TWIN {
   UINT32 Boot;  ///< the last boot that ran (0: none yet)
 };
 
+/// Runs the boot that BeginBoot started; true when the driver reset the
+/// host. A reset comes back here through longjmp, so this frame has no
+/// locals to lose.
+bool RunBoot(HOST_TWIN &Twin) {
+  if (setjmp(mResetJump) == 0) {
+    (void)Twin.Runner.RunBoot(Twin.Runner.PlanOf(Twin.Boot), Twin.Machine.SystemTable(),
+                              StartDriver, nullptr);
+    Twin.Machine.EndBoot();
+    return false;
+  }
+  Twin.Machine.EndBoot();
+  EmitReset(Twin.Log, mResetType, mResetBy);
+  return mResetBy == Side::Driver;
+}
+
 /// Runs boots: the scenario's listed ones (Listed), then one more after every
 /// reset that the driver makes.
 void RunBoots(HOST_TWIN &Twin, bool Listed, const char *Why) {
@@ -241,25 +256,13 @@ void RunBoots(HOST_TWIN &Twin, bool Listed, const char *Why) {
     if (!Twin.Quiet) {
       WriteLine(Twin.Account, "boot " + std::to_string(Boot) + " (" + Why + ")\n");
     }
-    bool ResetByDriver = false;
-    bool Reset = false;
-    if (setjmp(mResetJump) == 0) {
-      (void)Twin.Runner.RunBoot(Twin.Runner.PlanOf(Boot), Twin.Machine.SystemTable(), StartDriver,
-                                nullptr);
-      Twin.Machine.EndBoot();
-    } else {
-      Twin.Machine.EndBoot();
-      Reset = true;
-      ResetByDriver = mResetBy == Side::Driver;
-      EmitReset(Twin.Log, mResetType, mResetBy);
-    }
+    bool ResetByDriver = RunBoot(Twin);
     InstallPlatformJsonAllocator();
     EmitLeak(Twin.Log, Twin.Machine.DriverHeld());
     for (const std::string &Problem : Twin.Machine.TakeProblems()) {
       std::string Line = "problem: " + Problem;
       Twin.Log.Note(Line.c_str());
     }
-    (void)Reset;
     bool More = (Listed && Boot < Twin.TheScenario.Parts().BootCount()) || ResetByDriver;
     if (!More) {
       break;
@@ -424,9 +427,9 @@ int ServeScenario(const ServeOptions &Options) {
   while (!mStopAsked && std::chrono::steady_clock::now() < Deadline) {
     auto Until =
         std::min(Deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
-    RedfishStore::Power Next = Store->WaitForPower(Until);
+    bool Boot = Store->WaitForBoot(Until);
     Exchanges.Emit(*HttpLog, Twin.Boot);
-    if (Next == RedfishStore::Power::Boot) {
+    if (Boot) {
       RunBoots(Twin, false, "reset by the operator");
       SaveMachine(Twin, State.get(), *Store);
     }
