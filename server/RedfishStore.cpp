@@ -150,6 +150,25 @@ Json Collection(const std::string &Uri, const std::string &Type, const std::stri
   return Body;
 }
 
+/// The document at Uri as served: a JSON object gets the @odata.id and
+/// @odata.type that every Redfish resource carries when it lacks them (the
+/// scenario's documents usually do); anything else is served as stored.
+std::string Annotated(const std::string &Uri, const std::string &Body) {
+  Json Value = Parse(Body);
+  if (!Value.is_object() || (Value.contains("@odata.id") && Value.contains("@odata.type"))) {
+    return Body;
+  }
+  std::string Type = Uri == mActionStatus ? "#VelkActionStatus.v1_0_0.VelkActionStatus"
+                     : StartsWith(Uri, mActionPrefix)
+                         ? "#VelkActionParameters.v1_0_0.VelkActionParameters"
+                         : "#Resource.v1_0_0.Resource";
+  Json Served = {{"@odata.id", Uri}, {"@odata.type", Type}};
+  for (auto Member = Value.begin(); Member != Value.end(); ++Member) {
+    Served[Member.key()] = *Member;
+  }
+  return Dump(Served);
+}
+
 }  // namespace
 
 std::string RedfishErrorBody(const std::string &MessageKey, const std::string &Message) {
@@ -388,14 +407,15 @@ StoreResponse RedfishStore::ServeGenerated(const StoreRequest &Request, const st
 
 StoreResponse RedfishStore::ServeDocument(const StoreRequest &Request, size_t Index) {
   std::string &Body = mDocuments[Index].second;
+  std::string Served = Annotated(mDocuments[Index].first, Body);
   if (Request.Method == "GET" || Request.Method == "HEAD") {
-    return ServeGenerated(Request, Body);
+    return ServeGenerated(Request, Served);
   }
   if (Request.Method != "PATCH") {
     return StartsWith(mDocuments[Index].first, mActionPrefix) ? NotAllowed("GET, HEAD, PATCH, POST")
                                                               : NotAllowed("GET, HEAD, PATCH");
   }
-  if (!Request.IfMatch.empty() && !TagListHas(Request.IfMatch, EntityTag(Body))) {
+  if (!Request.IfMatch.empty() && !TagListHas(Request.IfMatch, EntityTag(Served))) {
     return Error(412, "PreconditionFailed",
                  "The ETag supplied did not match the ETag required to change this resource.");
   }
@@ -414,7 +434,7 @@ StoreResponse RedfishStore::ServeDocument(const StoreRequest &Request, size_t In
   StoreResponse Response;
   Response.Code = 204;
   Response.Changed = true;
-  Response.Headers.emplace_back("ETag", EntityTag(Body));
+  Response.Headers.emplace_back("ETag", EntityTag(Annotated(mDocuments[Index].first, Body)));
   return Response;
 }
 
