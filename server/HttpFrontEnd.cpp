@@ -48,6 +48,8 @@ void HttpFrontEnd::Route() {
   Server.new_task_queue = [] { return new httplib::ThreadPool(THREADS); };
   Server.set_payload_max_length(MAX_BODY);
   Server.set_keep_alive_max_count(1000000);
+  // An idle keep-alive connection holds a thread, and a stop waits for it.
+  Server.set_keep_alive_timeout(2);
   Server.set_tcp_nodelay(true);
   Server.set_read_timeout(10);
   Server.set_write_timeout(10);

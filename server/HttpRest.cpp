@@ -37,6 +37,8 @@ HttpRest::HttpRest(const std::string &BaseUrl, const std::string &Token, const s
 
 HttpRest::~HttpRest() = default;
 
+void HttpRest::Close() { mClient->stop(); }
+
 bool HttpRest::Valid() const { return mClient->is_valid(); }
 
 bool HttpRest::Send(void *Context, const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri,

@@ -34,6 +34,9 @@ class HttpRest {
 
   const REDFISH_REMOTE *Remote() const { return &mRemote; }
 
+  /// Closes the kept-alive connection (the next request opens another).
+  void Close();
+
  private:
   static bool Send(void *Context, const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri,
                    UINTN UriLength, UINT32 *Code, CHAR8 **Body, UINTN *BodyLength);

@@ -435,6 +435,7 @@ int ServeScenario(const ServeOptions &Options) {
     }
   }
 
+  Producer.Close();
   FrontEnd.Stop();
   Exchanges.Emit(*HttpLog, Twin.Boot);
   Log->SetBoot(Twin.Boot);
