@@ -182,6 +182,7 @@ int RunScenario(const RunOptions &Options) {
     }
   }
   if (Remote) {
+    // The final event shows what the service holds now.
     Runner->Service().RefreshFromRemote();
   }
   Runner->Finish();

@@ -150,23 +150,16 @@ Json Collection(const std::string &Uri, const std::string &Type, const std::stri
   return Body;
 }
 
-/// The document at Uri as served: a JSON object gets the @odata.id and
-/// @odata.type that every Redfish resource carries when it lacks them (the
-/// scenario's documents usually do); anything else is served as stored.
-std::string Annotated(const std::string &Uri, const std::string &Body) {
-  Json Value = Parse(Body);
-  if (!Value.is_object() || (Value.contains("@odata.id") && Value.contains("@odata.type"))) {
-    return Body;
-  }
+/// Document with the @odata.id and @odata.type that every Redfish resource
+/// carries put first (when it lacks them).
+Json Annotated(const std::string &Uri, const Json &Document) {
   std::string Type = Uri == mActionStatus ? "#VelkActionStatus.v1_0_0.VelkActionStatus"
-                     : StartsWith(Uri, mActionPrefix)
-                         ? "#VelkActionParameters.v1_0_0.VelkActionParameters"
-                         : "#Resource.v1_0_0.Resource";
+                                          : "#VelkActionParameters.v1_0_0.VelkActionParameters";
   Json Served = {{"@odata.id", Uri}, {"@odata.type", Type}};
-  for (auto Member = Value.begin(); Member != Value.end(); ++Member) {
+  for (auto Member = Document.begin(); Member != Document.end(); ++Member) {
     Served[Member.key()] = *Member;
   }
-  return Dump(Served);
+  return Served;
 }
 
 }  // namespace
@@ -407,15 +400,14 @@ StoreResponse RedfishStore::ServeGenerated(const StoreRequest &Request, const st
 
 StoreResponse RedfishStore::ServeDocument(const StoreRequest &Request, size_t Index) {
   std::string &Body = mDocuments[Index].second;
-  std::string Served = Annotated(mDocuments[Index].first, Body);
   if (Request.Method == "GET" || Request.Method == "HEAD") {
-    return ServeGenerated(Request, Served);
+    return ServeGenerated(Request, Body);
   }
   if (Request.Method != "PATCH") {
     return StartsWith(mDocuments[Index].first, mActionPrefix) ? NotAllowed("GET, HEAD, PATCH, POST")
                                                               : NotAllowed("GET, HEAD, PATCH");
   }
-  if (!Request.IfMatch.empty() && !TagListHas(Request.IfMatch, EntityTag(Served))) {
+  if (!Request.IfMatch.empty() && !TagListHas(Request.IfMatch, EntityTag(Body))) {
     return Error(412, "PreconditionFailed",
                  "The ETag supplied did not match the ETag required to change this resource.");
   }
@@ -434,7 +426,7 @@ StoreResponse RedfishStore::ServeDocument(const StoreRequest &Request, size_t In
   StoreResponse Response;
   Response.Code = 204;
   Response.Changed = true;
-  Response.Headers.emplace_back("ETag", EntityTag(Annotated(mDocuments[Index].first, Body)));
+  Response.Headers.emplace_back("ETag", EntityTag(Body));
   return Response;
 }
 
@@ -599,8 +591,8 @@ std::string RedfishStore::TaskBody(const TASK &Task) const {
 
 StoreResponse RedfishStore::IssueAction(const StoreRequest &Request,
                                         const std::string &ActionName) {
-  std::string Parameters = Request.Body.empty() ? "{}" : Request.Body;
-  if (!Parse(Parameters).is_object()) {
+  Json Parameters = Parse(Request.Body.empty() ? "{}" : Request.Body);
+  if (!Parameters.is_object()) {
     return Error(400, "MalformedJSON", "The action's parameters are not a JSON object.");
   }
   int StatusIndex = FindDocument(mActionStatus);
@@ -622,13 +614,15 @@ StoreResponse RedfishStore::IssueAction(const StoreRequest &Request,
     mTasks.pop_front();
   }
   int Index = FindDocument(Request.Path);
+  std::string Stored = Dump(Annotated(Request.Path, Parameters));
   if (Index >= 0) {
-    mDocuments[static_cast<size_t>(Index)].second = Parameters;
+    mDocuments[static_cast<size_t>(Index)].second = Stored;
   } else {
-    mDocuments.emplace_back(Request.Path, Parameters);
+    mDocuments.emplace_back(Request.Path, Stored);
   }
-  std::string Status =
-      Dump(Json{{"Status", "Issued"}, {"ActionName", ActionName}, {"ActionUri", Request.Path}});
+  std::string Status = Dump(Annotated(
+      mActionStatus,
+      Json{{"Status", "Issued"}, {"ActionName", ActionName}, {"ActionUri", Request.Path}}));
   if (StatusIndex >= 0) {
     mDocuments[static_cast<size_t>(StatusIndex)].second = Status;
   } else {
