@@ -8,6 +8,8 @@ packages=(
   libcjson-dev googletest libgtest-dev libbenchmark-dev
   dpkg-dev valgrind clang-tidy cppcheck python3
   qemu-system-x86 ovmf mtools dosfstools libfuzzer-14-dev
+  libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev nlohmann-json3-dev pkg-config
+  redfishtool python3-sushy curl wrk openssl
 )
 
 missing=()
