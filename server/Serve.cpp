@@ -372,11 +372,13 @@ int ServeScenario(const ServeOptions &Options) {
   ExchangeQueue Exchanges;
   ACCOUNT &Lines2 = *Account;
   bool Quiet = Options.Quiet;
+  // Without a trace file the operators' requests leave no event behind.
+  bool Tracing = static_cast<bool>(TraceFile);
   StateFile *StatePointer = State.get();
   RedfishStore &StoreRef = *Store;
   HttpFrontEnd FrontEnd(
       *Store,
-      [&Exchanges, &Lines2, Quiet](const HTTP_EXCHANGE &Exchange) {
+      [&Exchanges, &Lines2, Quiet, Tracing](const HTTP_EXCHANGE &Exchange) {
         if (!Quiet) {
           char Time[32];
           std::snprintf(Time, sizeof(Time), "%.2f ms", static_cast<double>(Exchange.Micros) / 1000);
@@ -385,7 +387,7 @@ int ServeScenario(const ServeOptions &Options) {
                                 Exchange.Method + " " + Exchange.Path + " " +
                                 std::to_string(Exchange.Code) + " " + Time + "\n");
         }
-        if (!Exchange.ByDriver) {
+        if (!Exchange.ByDriver && Tracing) {
           Exchanges.Push(Exchange);
         }
       },
