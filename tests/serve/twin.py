@@ -57,10 +57,13 @@ class Twin:
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
-        self.stop()
+    def __exit__(self, kind, *exc):
+        code = self.stop()
         if hasattr(self, "reader"):
             self.reader.join(timeout=5)
+        # A crash, a sanitizer's report or a leak at exit fails the test.
+        if kind is None:
+            assert code == 0, f"{self.command} exited with {code}:\n{self.account()}"
 
     def account(self):
         return "".join(self.lines)
