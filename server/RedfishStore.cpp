@@ -685,6 +685,12 @@ bool RedfishStore::PoweredOn() {
   return mPoweredOn;
 }
 
+void RedfishStore::PowerOff() {
+  std::lock_guard<std::mutex> Guard(mLock);
+  mPoweredOn = false;
+  Touch();
+}
+
 std::string RedfishStore::Snapshot(uint64_t *Version) {
   std::lock_guard<std::mutex> Guard(mLock);
   Json Documents = Json::array();

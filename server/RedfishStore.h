@@ -68,6 +68,7 @@ class RedfishStore {
   bool WaitForBoot(std::chrono::steady_clock::time_point Until);
   /// Whether the host is on (a stored state may say it is off).
   bool PoweredOn();
+  void PowerOff();
 
   /// The store as JSON text, with a number that grows with every change, so
   /// that a writer can tell the newer of two snapshots.

@@ -422,7 +422,10 @@ int ServeScenario(const ServeOptions &Options) {
                       ? std::chrono::steady_clock::now() + std::chrono::seconds(Options.MaxSeconds)
                       : std::chrono::steady_clock::time_point::max();
 
-  if (!Options.PowerOff && Store->PoweredOn()) {
+  if (Options.PowerOff) {
+    Store->PowerOff();
+  }
+  if (Store->PoweredOn()) {
     RunBoots(Twin, true, "power on");
     SaveMachine(Twin, State.get(), *Store);
   }
