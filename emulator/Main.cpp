@@ -31,7 +31,7 @@ int Usage() {
                "  --user U --password P   its account (Basic authentication)\n"
                "       nvdimm-emu serve SCENARIO.json [--listen HOST:PORT] [--state FILE]\n"
                "                   [--trace FILE] [--max-seconds N] [--tls CERT KEY] [--power-off]\n"
-               "                   [--quiet]\n"
+               "                   [--quiet] [--platform host]\n"
                "  --listen H:P     where to serve Redfish (127.0.0.1:0, 0 picking a free port)\n"
                "  --state FILE     load the store and the NVDIMM model from FILE, save them there\n"
                "  --max-seconds N  stop after N seconds\n"
@@ -86,9 +86,11 @@ int Serve(int argc, char **argv) {
       Options.PowerOff = true;
     } else if (Argument == "--quiet") {
       Options.Quiet = true;
-    } else if (Argument == "--platform" && Index + 1 < argc &&
-               std::strcmp(argv[Index + 1], "host") == 0) {
-      Index++;
+    } else if (Argument == "--platform" && Index + 1 < argc) {
+      if (std::strcmp(argv[++Index], "host") != 0) {
+        std::fprintf(stderr, "nvdimm-emu: serve runs on the host platform only\n");
+        return 2;
+      }
     } else {
       return Usage();
     }
