@@ -31,7 +31,7 @@ int Usage() {
                "  --user U --password P   its account (Basic authentication)\n"
                "       nvdimm-emu serve SCENARIO.json [--listen HOST:PORT] [--state FILE]\n"
                "                   [--trace FILE] [--max-seconds N] [--tls CERT KEY] [--power-off]\n"
-               "                   [--quiet] [--platform host]\n"
+               "                   [--quiet] [--platform host|qemu] [--timeout SECONDS]\n"
                "  --listen H:P     where to serve Redfish (127.0.0.1:0, 0 picking a free port)\n"
                "  --state FILE     load the store and the NVDIMM model from FILE, save them there\n"
                "  --max-seconds N  stop after N seconds\n"
@@ -87,10 +87,17 @@ int Serve(int argc, char **argv) {
     } else if (Argument == "--quiet") {
       Options.Quiet = true;
     } else if (Argument == "--platform" && Index + 1 < argc) {
-      if (std::strcmp(argv[++Index], "host") != 0) {
-        std::fprintf(stderr, "nvdimm-emu: serve runs on the host platform only\n");
-        return 2;
+      std::string Platform = argv[++Index];
+      if (Platform != "host" && Platform != "qemu") {
+        return Usage();
       }
+      Options.Qemu = Platform == "qemu";
+    } else if (Argument == "--timeout" && Index + 1 < argc) {
+      uint64_t Seconds = 0;
+      if (!ParseCount(argv[++Index], &Seconds) || Seconds == 0 || Seconds > 86400) {
+        return Usage();
+      }
+      Options.QemuTimeout = static_cast<unsigned>(Seconds);
     } else {
       return Usage();
     }

@@ -9,6 +9,7 @@
 #include "qemu/CarriedState.h"
 #include "qemu/PlatformBoot.h"
 #include "qemu/PoolObject.h"
+#include "qemu/RestChannel.h"
 #include "qemu/TraceChannel.h"
 #include "sim/SimTextWriter.h"
 #include "sim/StatusNames.h"
@@ -58,6 +59,15 @@ bool AccountWanted(const FILE_BYTES &Options) {
   }
   SimJson Document(cJSON_Parse(Options.Bytes.Get()));
   return !cJSON_IsFalse(cJSON_GetObjectItemCaseSensitive(Document.Get(), "account"));
+}
+
+/// The options' "rest" switch (nvdimm-emu serve): off without options.
+bool RestWanted(const FILE_BYTES &Options) {
+  if (!Options.Bytes) {
+    return false;
+  }
+  SimJson Document(cJSON_Parse(Options.Bytes.Get()));
+  return cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(Document.Get(), CHANNEL_REST_OPTION));
 }
 
 /// Runs this boot. Returns only when it cannot, with the reason in Failure.
@@ -118,6 +128,13 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
                      Driver.Bytes.Get(), Driver.Length)) {
     Failed(Failure, "the boot cannot be built", EFI_OUT_OF_RESOURCES);
     return;
+  }
+  // With the REST channel the driver's requests go to the twin's store.
+  RestChannel Rest;
+  if (RestWanted(Options)) {
+    Rest.Open();
+    Runner->Service().SetRemote(Rest.Remote());
+    ThisBoot->KeepStateAtEnd();
   }
   Status = ThisBoot->Run();
   Failed(Failure,

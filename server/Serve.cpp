@@ -18,6 +18,7 @@
 #include "emulator/TraceOutput.h"
 #include "server/HttpFrontEnd.h"
 #include "server/HttpRest.h"
+#include "server/QemuHost.h"
 #include "server/RedfishStore.h"
 #include "server/StateFile.h"
 #include "sim/PlatformRunner.h"
@@ -323,6 +324,11 @@ int ServeScenario(const ServeOptions &Options) {
     Accounts.push_back({"admin", "admin"});
   }
 
+  if (Options.Qemu && !Options.StatePath.empty()) {
+    std::fprintf(stderr, "nvdimm-emu: --state works on the host platform only\n");
+    return 2;
+  }
+
   TraceFilePointer TraceFile;
   if (!OpenTraceOutput(Options.TracePath, &TraceFile)) {
     return 2;
@@ -415,6 +421,39 @@ int ServeScenario(const ServeOptions &Options) {
   Producer.BeforeSend([&Exchanges, &Twin, &HttpLog] { Exchanges.Emit(*HttpLog, Twin.Boot); });
   Runner->Service().SetRemote(Producer.Remote());
 
+  // With --platform qemu every boot is a QEMU run of the real images.
+  std::unique_ptr<QemuHost> Qemu;
+  if (Options.Qemu) {
+    ACCOUNT &Lines3 = *Account;
+    Qemu = std::make_unique<QemuHost>(
+        TraceFile.get(), [&Lines3](const std::string &Line) { WriteLine(Lines3, Line + "\n"); });
+    QemuHostSetup Setup;
+    Setup.ScenarioPath = Options.ScenarioPath;
+    Setup.BaseUrl = Scheme + "://" + Near + ":" + std::to_string(Port);
+    Setup.DriverToken = Store->DriverToken();
+    Setup.Account = !Options.Quiet;
+    Setup.TimeoutSeconds = Options.QemuTimeout;
+    if (!Qemu->Prepare(Setup, &Problem)) {
+      std::fprintf(stderr, "nvdimm-emu: qemu: %s\n", Problem.c_str());
+      FrontEnd.Stop();
+      return 3;
+    }
+  }
+  auto Boots = [&](bool Listed, const char *Why) {
+    if (!Qemu) {
+      RunBoots(Twin, Listed, Why);
+      SaveMachine(Twin, State.get(), *Store);
+      return true;
+    }
+    unsigned Boot = Twin.Boot;
+    bool Ran = Qemu->RunBoots(&Boot, Why, &Problem);
+    Twin.Boot = Boot;
+    if (!Ran) {
+      std::fprintf(stderr, "nvdimm-emu: qemu: %s\n", Problem.c_str());
+    }
+    return Ran;
+  };
+
   mStopAsked = false;
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
@@ -425,18 +464,19 @@ int ServeScenario(const ServeOptions &Options) {
   if (Options.PowerOff) {
     Store->PowerOff();
   }
-  if (Store->PoweredOn()) {
-    RunBoots(Twin, true, "power on");
-    SaveMachine(Twin, State.get(), *Store);
+  int Result = 0;
+  if (Store->PoweredOn() && !Boots(true, "power on")) {
+    Result = 3;
+    mStopAsked = true;
   }
   while (!mStopAsked && std::chrono::steady_clock::now() < Deadline) {
     auto Until =
         std::min(Deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
     bool Boot = Store->WaitForBoot(Until);
     Exchanges.Emit(*HttpLog, Twin.Boot);
-    if (Boot) {
-      RunBoots(Twin, false, "reset by the operator");
-      SaveMachine(Twin, State.get(), *Store);
+    if (Boot && !Boots(false, "reset by the operator")) {
+      Result = 3;
+      break;
     }
   }
 
@@ -455,5 +495,5 @@ int ServeScenario(const ServeOptions &Options) {
   Log.reset();
   TheScenario.reset();
   cJSON_InitHooks(nullptr);
-  return 0;
+  return Result;
 }
