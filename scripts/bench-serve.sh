@@ -3,9 +3,10 @@
 #   1. authenticated GETs of ActionStatus per second from 8 parallel
 #      keep-alive clients (wrk, 2 threads, 10 s);
 #   2. the time from the reset request to the final ActionStatus of a
-#      DeleteNamespace, on fresh twins (median and worst of 10);
-#   3. the server's resident memory after 0, 10,000, 50,000 and 100,000
-#      and 200,000 requests.
+#      DeleteNamespace, on fresh twins (median and worst of 10), and of 3
+#      with --platform qemu when the firmware images are built;
+#   3. the server's resident memory after 0, 10,000, 50,000, 100,000 and
+#      200,000 requests.
 # Every server is started here on 127.0.0.1, bounded by --max-seconds and
 # stopped by its process id. Usage: scripts/bench-serve.sh [BUILD_DIR]
 set -euo pipefail
@@ -46,16 +47,16 @@ start scenarios/twin.json
 wrk -t2 -c8 -d10s -H "$auth" "$url$status_uri" | grep -E 'Requests/sec|Latency|requests in'
 stop
 
-echo "== reset request to final ActionStatus, DeleteNamespace, host platform"
-/usr/bin/python3 - "$emu" <<'EOF'
+reset_to_final() {  # reset_to_final RUNS [serve options...]
+/usr/bin/python3 - "$emu" "$@" <<'EOF'
 import http.client, json, base64, subprocess, sys, time, statistics, os, signal, select
-emu = sys.argv[1]
+emu, runs, options = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
 auth = {"Authorization": "Basic " + base64.b64encode(b"admin:admin").decode(),
         "Content-Type": "application/json"}
 times = []
-for _ in range(10):
+for _ in range(runs):
     server = subprocess.Popen([emu, "serve", "scenarios/twin.json", "--listen", "127.0.0.1:0",
-                               "--max-seconds", "60", "--quiet", "--power-off"],
+                               "--max-seconds", "300", "--quiet", "--power-off", *options],
                               stdout=subprocess.PIPE, text=True)
     select.select([server.stdout], [], [], 20)
     port = int(server.stdout.readline().rsplit(":", 1)[1])
@@ -81,6 +82,14 @@ for _ in range(10):
 print(f"median {statistics.median(times):.1f} ms, worst {max(times):.1f} ms, "
       f"best {min(times):.1f} ms over {len(times)} runs")
 EOF
+}
+
+echo "== reset request to final ActionStatus, DeleteNamespace, host platform"
+reset_to_final 10
+if [ -f "$build/qemu/NvdimmPlatform.efi" ] && [ -f "$build/efi/NvdimmRemoteActionDxe.efi" ]; then
+  echo "== the same with --platform qemu (a QEMU boot of OVMF each time)"
+  reset_to_final 3 --platform qemu
+fi
 
 echo "== resident memory of the server against the requests it answered"
 start scenarios/twin.json
