@@ -376,7 +376,7 @@ int ServeScenario(const ServeOptions &Options) {
   }
 
   ExchangeQueue Exchanges;
-  ACCOUNT &Lines2 = *Account;
+  ACCOUNT &AccountLines = *Account;
   bool Quiet = Options.Quiet;
   // Without a trace file the operators' requests leave no event behind.
   bool Tracing = static_cast<bool>(TraceFile);
@@ -384,14 +384,15 @@ int ServeScenario(const ServeOptions &Options) {
   RedfishStore &StoreRef = *Store;
   HttpFrontEnd FrontEnd(
       *Store,
-      [&Exchanges, &Lines2, Quiet, Tracing](const HTTP_EXCHANGE &Exchange) {
+      [&Exchanges, &AccountLines, Quiet, Tracing](const HTTP_EXCHANGE &Exchange) {
         if (!Quiet) {
           char Time[32];
           std::snprintf(Time, sizeof(Time), "%.2f ms", static_cast<double>(Exchange.Micros) / 1000);
-          WriteLine(Lines2, std::string("http ") + (Exchange.ByDriver ? "driver" : "operator") +
-                                (Exchange.User.empty() ? "" : " " + Exchange.User) + ": " +
-                                Exchange.Method + " " + Exchange.Path + " " +
-                                std::to_string(Exchange.Code) + " " + Time + "\n");
+          WriteLine(AccountLines, std::string("http ") +
+                                      (Exchange.ByDriver ? "driver" : "operator") +
+                                      (Exchange.User.empty() ? "" : " " + Exchange.User) + ": " +
+                                      Exchange.Method + " " + Exchange.Path + " " +
+                                      std::to_string(Exchange.Code) + " " + Time + "\n");
         }
         if (!Exchange.ByDriver && Tracing) {
           Exchanges.Push(Exchange);
@@ -424,9 +425,9 @@ int ServeScenario(const ServeOptions &Options) {
   // With --platform qemu every boot is a QEMU run of the real images.
   std::unique_ptr<QemuHost> Qemu;
   if (Options.Qemu) {
-    ACCOUNT &Lines3 = *Account;
-    Qemu = std::make_unique<QemuHost>(
-        TraceFile.get(), [&Lines3](const std::string &Line) { WriteLine(Lines3, Line + "\n"); });
+    Qemu = std::make_unique<QemuHost>(TraceFile.get(), [&AccountLines](const std::string &Line) {
+      WriteLine(AccountLines, Line + "\n");
+    });
     QemuHostSetup Setup;
     Setup.ScenarioPath = Options.ScenarioPath;
     Setup.BaseUrl = Scheme + "://" + Near + ":" + std::to_string(Port);
