@@ -29,14 +29,7 @@ int Usage() {
                "                   qemu: the images to boot (default: beside the build's bin/)\n"
                "  --redfish URL    send the driver's requests to the Redfish service at URL\n"
                "  --user U --password P   its account (Basic authentication)\n"
-               "       nvdimm-emu serve SCENARIO.json [--listen HOST:PORT] [--state FILE]\n"
-               "                   [--trace FILE] [--max-seconds N] [--tls CERT KEY] [--power-off]\n"
-               "                   [--quiet] [--platform host|qemu] [--timeout SECONDS]\n"
-               "  --listen H:P     where to serve Redfish (127.0.0.1:0, 0 picking a free port)\n"
-               "  --state FILE     load the store and the NVDIMM model from FILE, save them there\n"
-               "  --max-seconds N  stop after N seconds\n"
-               "  --tls CERT KEY   serve HTTPS with this certificate and key (PEM files)\n"
-               "  --power-off      the host starts off: nothing boots until a reset\n");
+               "       nvdimm-emu serve SCENARIO.json [OPTIONS]   (nvdimm-emu serve for them)\n");
   return 2;
 }
 
@@ -53,63 +46,11 @@ bool ParseCount(const char *Text, uint64_t *Value) {
   return true;
 }
 
-int Serve(int argc, char **argv) {
-  ServeOptions Options;
-  Options.ScenarioPath = argv[2];
-  for (int Index = 3; Index < argc; Index++) {
-    std::string Argument = argv[Index];
-    if (Argument == "--listen" && Index + 1 < argc) {
-      std::string Listen = argv[++Index];
-      size_t Colon = Listen.rfind(':');
-      uint64_t Port = 0;
-      if (Colon == std::string::npos || !ParseCount(Listen.c_str() + Colon + 1, &Port) ||
-          Port > 65535) {
-        return Usage();
-      }
-      Options.Host = Listen.substr(0, Colon);
-      if (Options.Host.size() > 2 && Options.Host.front() == '[' && Options.Host.back() == ']') {
-        Options.Host = Options.Host.substr(1, Options.Host.size() - 2);
-      }
-      Options.Port = static_cast<int>(Port);
-    } else if (Argument == "--state" && Index + 1 < argc) {
-      Options.StatePath = argv[++Index];
-    } else if (Argument == "--trace" && Index + 1 < argc) {
-      Options.TracePath = argv[++Index];
-    } else if (Argument == "--max-seconds" && Index + 1 < argc) {
-      if (!ParseCount(argv[++Index], &Options.MaxSeconds)) {
-        return Usage();
-      }
-    } else if (Argument == "--tls" && Index + 2 < argc) {
-      Options.Certificate = argv[++Index];
-      Options.Key = argv[++Index];
-    } else if (Argument == "--power-off") {
-      Options.PowerOff = true;
-    } else if (Argument == "--quiet") {
-      Options.Quiet = true;
-    } else if (Argument == "--platform" && Index + 1 < argc) {
-      std::string Platform = argv[++Index];
-      if (Platform != "host" && Platform != "qemu") {
-        return Usage();
-      }
-      Options.Qemu = Platform == "qemu";
-    } else if (Argument == "--timeout" && Index + 1 < argc) {
-      uint64_t Seconds = 0;
-      if (!ParseCount(argv[++Index], &Seconds) || Seconds == 0 || Seconds > 86400) {
-        return Usage();
-      }
-      Options.QemuTimeout = static_cast<unsigned>(Seconds);
-    } else {
-      return Usage();
-    }
-  }
-  return ServeScenario(Options);
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc >= 3 && std::strcmp(argv[1], "serve") == 0) {
-    return Serve(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) {
+    return ServeMain(argc, argv);
   }
   if (argc < 3 || std::strcmp(argv[1], "run") != 0) {
     return Usage();
