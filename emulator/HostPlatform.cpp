@@ -10,6 +10,7 @@
 #include "emulator/Firmware.h"
 #include "emulator/PlatformHooks.h"
 #include "emulator/TraceOutput.h"
+#include "server/HttpRest.h"
 #include "sim/scenario/Expect.h"
 #include "sim/platform/PlatformRunner.h"
 
@@ -125,6 +126,18 @@ int RunScenario(const RunOptions &Options) {
     std::fprintf(stderr, "nvdimm-emu: out of memory loading the Redfish service\n");
     return 2;
   }
+  // With --redfish the driver's requests go to someone else's service.
+  std::unique_ptr<HttpRest> Remote;
+  if (!Options.RedfishUrl.empty()) {
+    Remote = std::make_unique<HttpRest>(Options.RedfishUrl, "", Options.RedfishUser,
+                                        Options.RedfishPassword);
+    if (!Remote->Valid()) {
+      std::fprintf(stderr, "nvdimm-emu: %s: not an http:// or https:// URL\n",
+                   Options.RedfishUrl.c_str());
+      return 2;
+    }
+    Runner->Service().SetRemote(Remote->Remote());
+  }
   // The command line's injection wins over the scenario's own.
   UINT64 FailAllocation = Options.FailAllocation != 0 ? Options.FailAllocation
                                                       : TheScenario->Parts().FailAllocation();
@@ -170,6 +183,10 @@ int RunScenario(const RunOptions &Options) {
       Log->Note("the run stops after 8 boots");
       break;
     }
+  }
+  if (Remote) {
+    // The final event shows what the service holds now.
+    Runner->Service().RefreshFromRemote();
   }
   Runner->Finish();
   std::string Count = "the driver made " + std::to_string(Machine.DriverAllocationCount()) +

@@ -12,6 +12,9 @@ struct RunOptions {
   uint64_t FailAllocation = 0;  ///< 0: no failure injected
   bool Strict = false;          ///< leaks and pool misuse fail the run
   bool Quiet = false;           ///< no readable account
+  std::string RedfishUrl;       ///< the driver's requests go there over HTTP ("": the scenario's)
+  std::string RedfishUser;      ///< with RedfishUrl: Basic authentication
+  std::string RedfishPassword;
 };
 
 /// Exit status of a run: 0 when the scenario ran to its end, 1 when its

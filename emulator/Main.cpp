@@ -10,6 +10,7 @@
 #include "emulator/HostPlatform.h"
 #include "emulator/report/WriteReport.h"
 #include "qemu/runner/QemuRunner.h"
+#include "server/Serve.h"
 
 namespace {
 
@@ -30,7 +31,10 @@ int Usage() {
                "  --timeout S      qemu: kill a boot that has not ended after S seconds (120)\n"
                "  --keep DIR       qemu: keep the disk, firmware console and channel in DIR\n"
                "  --platform-image FILE, --driver-image FILE\n"
-               "                   qemu: the images to boot (default: beside the build's bin/)\n");
+               "                   qemu: the images to boot (default: beside the build's bin/)\n"
+               "  --redfish URL    send the driver's requests to the Redfish service at URL\n"
+               "  --user U --password P   its account (Basic authentication)\n"
+               "       nvdimm-emu serve SCENARIO.json [OPTIONS]   (nvdimm-emu serve for them)\n");
   return 2;
 }
 
@@ -78,6 +82,9 @@ int main(int argc, char **argv) {
   if (argc >= 2 && std::strcmp(argv[1], "report") == 0) {
     return ReportCommand(argc, argv);
   }
+  if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) {
+    return ServeMain(argc, argv);
+  }
   if (argc < 3 || std::strcmp(argv[1], "run") != 0) {
     return Usage();
   }
@@ -118,9 +125,19 @@ int main(int argc, char **argv) {
       Qemu.PlatformImage = argv[++Index];
     } else if (Argument == "--driver-image" && Index + 1 < argc) {
       Qemu.DriverImage = argv[++Index];
+    } else if (Argument == "--redfish" && Index + 1 < argc) {
+      Options.RedfishUrl = argv[++Index];
+    } else if (Argument == "--user" && Index + 1 < argc) {
+      Options.RedfishUser = argv[++Index];
+    } else if (Argument == "--password" && Index + 1 < argc) {
+      Options.RedfishPassword = argv[++Index];
     } else {
       return Usage();
     }
+  }
+  if (InQemu && !Options.RedfishUrl.empty()) {
+    std::fprintf(stderr, "nvdimm-emu: --redfish runs on the host platform only\n");
+    return 2;
   }
   if (ReportPath.empty()) {
     return InQemu ? RunScenarioInQemu(Options, Qemu) : RunScenario(Options);

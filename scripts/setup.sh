@@ -14,6 +14,7 @@ groups=(
   "checks:valgrind clang-tidy cppcheck libfuzzer-14-dev"
   "QEMU and OVMF:qemu-system-x86 ovmf mtools dosfstools"
   "EDK2 tools (firmware-volume test, OVMF from source):uuid-dev xz-utils nasm acpica-tools"
+  "Redfish server and clients:libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev nlohmann-json3-dev pkg-config redfishtool python3-sushy curl wrk openssl"
 )
 if [ "${1:-}" = "--tests" ]; then
   # The report's tests render a page in headless Chromium.

@@ -1,6 +1,7 @@
 #include "qemu/image/PlatformBoot.h"
 
 #include "core/BootServices.h"
+#include "qemu/RestChannelFormat.h"
 #include "qemu/image/CarriedState.h"
 #include "qemu/image/TraceChannel.h"
 #include "sim/common/SimTextWriter.h"
@@ -163,6 +164,18 @@ void PlatformBoot::EndBoot(bool Reset, EFI_RESET_TYPE ResetType) {
       return;
     }
     mLog.Note("the run stops after 8 boots");
+  }
+  if (mKeepState) {
+    // The twin's store, not this image's copy, holds the resources: no
+    // "final" event here.
+    SimBlock State = SaveCarriedState(mRunner, mBoot + 1, nullptr);
+    if (!State) {
+      ChannelWriteRecord(CHANNEL_FAILURE, "out of memory saving the state for a later boot");
+      return;
+    }
+    ChannelWriteRecord(CHANNEL_KEPT_STATE, State.Get());
+    ChannelWriteRecord(CHANNEL_RUN_OVER, "");
+    return;
   }
   mRunner.Finish();
   ChannelWriteRecord(CHANNEL_RUN_OVER, "");

@@ -34,6 +34,11 @@ class PlatformBoot {
   /// returned.
   EFI_STATUS Run();
 
+  /// At the end of the run, writes the state for a later boot too
+  /// (CHANNEL_KEPT_STATE): nvdimm-emu serve boots the machine again after
+  /// an operator's reset.
+  void KeepStateAtEnd() { mKeepState = true; }
+
  private:
   static EFI_STATUS StartDriver(void *Context, EFI_SYSTEM_TABLE *SystemTable);
   static VOID EFIAPI PlatformResetSystem(EFI_RESET_TYPE ResetType, EFI_STATUS ResetStatus,
@@ -65,6 +70,7 @@ class PlatformBoot {
   EFI_SYSTEM_TABLE mPlatformTable = {};
   EFI_RUNTIME_SERVICES mPlatformRuntime = {};
   bool mPlatformResetting = false;
+  bool mKeepState = false;
   UINTN mBootMark = 0;
   UINTN mBootLow = 0;
   /// The stack pointer the gauge painted below when the driver's dispatch

@@ -9,6 +9,7 @@
 #include "qemu/image/CarriedState.h"
 #include "qemu/image/PlatformBoot.h"
 #include "qemu/image/PoolObject.h"
+#include "qemu/image/RestChannel.h"
 #include "qemu/image/TraceChannel.h"
 #include "sim/common/SimTextWriter.h"
 #include "sim/common/StatusNames.h"
@@ -58,6 +59,15 @@ bool AccountWanted(const FILE_BYTES &Options) {
   }
   SimJson Document(cJSON_Parse(Options.Bytes.Get()));
   return !cJSON_IsFalse(cJSON_GetObjectItemCaseSensitive(Document.Get(), "account"));
+}
+
+/// The options' "rest" switch (nvdimm-emu serve): off without options.
+bool RestWanted(const FILE_BYTES &Options) {
+  if (!Options.Bytes) {
+    return false;
+  }
+  SimJson Document(cJSON_Parse(Options.Bytes.Get()));
+  return cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(Document.Get(), CHANNEL_REST_OPTION));
 }
 
 /// Runs this boot. Returns only when it cannot, with the reason in Failure.
@@ -119,6 +129,13 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   if (!ThisBoot) {
     Failed(Failure, "the boot cannot be built", EFI_OUT_OF_RESOURCES);
     return;
+  }
+  // With the REST channel the driver's requests go to the twin's store.
+  RestChannel Rest;
+  if (RestWanted(Options)) {
+    Rest.Open();
+    Runner->Service().SetRemote(Rest.Remote());
+    ThisBoot->KeepStateAtEnd();
   }
   Status = ThisBoot->Run();
   Failed(Failure,

@@ -8,6 +8,7 @@
 
 #include "qemu/runner/Subprocess.h"
 #include "qemu/ChannelFormat.h"
+#include "qemu/RestChannelFormat.h"
 
 namespace {
 
@@ -111,7 +112,8 @@ bool QemuMachine::Prepare(const QemuSetup &Setup, std::string *Error) {
   if (OptionsFile == nullptr) {
     return Fail(Error, Options + ": cannot be written");
   }
-  std::fprintf(OptionsFile, "{\"account\": %s}\n", Setup.Account ? "true" : "false");
+  std::fprintf(OptionsFile, "{\"account\": %s, \"" CHANNEL_REST_OPTION "\": %s}\n",
+               Setup.Account ? "true" : "false", Setup.RestSocket.empty() ? "false" : "true");
   std::fclose(OptionsFile);
 
   return Tool({"mformat", "-i", mDisk, "-T", std::to_string(DiskMiB * 2048), "-h", "64", "-s",
@@ -179,6 +181,14 @@ bool QemuMachine::Boot(unsigned Number, std::string *Channel, std::string *Error
                "file:" + ConsolePath, "-chardev", "file,id=trace,path=" + ChannelPath, "-device",
                "isa-debugcon,iobase=" + std::to_string(TRACE_CHANNEL_PORT) + ",chardev=trace"});
 
+  if (!mSetup.RestSocket.empty()) {
+    // The REST channel: a UART at a port OVMF leaves alone, on a socket.
+    char Port[8];
+    std::snprintf(Port, sizeof(Port), "0x%x", REST_CHANNEL_PORT);
+    Argv.insert(Argv.end(), {"-chardev",
+                             "socket,id=rest,path=" + mSetup.RestSocket + ",server=on,wait=off",
+                             "-device", std::string("isa-serial,chardev=rest,irq=5,iobase=") + Port});
+  }
   ProcessResult Result = RunProcess(Argv, QemuLog, mSetup.TimeoutSeconds);
   *Channel = ReadWholeFile(ChannelPath);
   std::string Boot = "boot " + Suffix + ": ";

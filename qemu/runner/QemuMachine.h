@@ -14,6 +14,9 @@ struct QemuSetup {
   std::string ScenarioPath;
   bool Account = true;          ///< whether the image writes the readable account
   unsigned TimeoutSeconds = 0;  ///< for each boot; 0: no limit
+  /// nvdimm-emu serve: the Unix socket of the REST channel
+  /// (qemu/RestChannelFormat.h), which QEMU listens on; empty: no channel.
+  std::string RestSocket;
 };
 
 class QemuMachine {

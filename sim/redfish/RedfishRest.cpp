@@ -134,7 +134,7 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
   ANSWER Result;
   EFI_STATUS Status = EFI_OUT_OF_RESOURCES;
   bool Answered = false;
-  if (Answer(Data->Method, Uri.Get(), UriLength, static_cast<const CHAR8 *>(Request->Body),
+  if (Answer(Request, Data->Method, Uri.Get(), UriLength, static_cast<const CHAR8 *>(Request->Body),
              Request->BodyLength, &Result)) {
     Status = Result.NoResponse ? Result.Status : HandOver(Result, Response);
     Answered = Status == EFI_SUCCESS && !Result.NoResponse;
@@ -152,7 +152,7 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
   return Status;
 }
 
-bool RedfishService::Answer(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength,
+bool RedfishService::Answer(const EFI_HTTP_MESSAGE *Request, EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength,
                             const CHAR8 *Body, UINTN BodyLength, ANSWER *Result) {
   const REDFISH_OVERRIDE_SETTING *Override = nullptr;
   for (UINTN Index = 0; Index < mOverrideUses.Count() && Override == nullptr; Index++) {
@@ -171,7 +171,12 @@ bool RedfishService::Answer(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriL
       return true;
     }
   }
-  if (!AnswerService(Method, Uri, UriLength, Body, BodyLength, Result)) {
+  if (mRemote != nullptr) {
+    AnswerRemote(Request, Uri, UriLength, Result);
+    if (Result->NoResponse) {
+      return true;
+    }
+  } else if (!AnswerService(Method, Uri, UriLength, Body, BodyLength, Result)) {
     return false;
   }
   if (Override != nullptr) {
@@ -235,6 +240,48 @@ bool RedfishService::AnswerService(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UIN
   }
   Result->BodyLength = SimStringLength(Result->Body);
   return true;
+}
+
+void RedfishService::AnswerRemote(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri,
+                                  UINTN UriLength, ANSWER *Result) {
+  CHAR8 *Body = nullptr;
+  UINTN BodyLength = 0;
+  UINT32 Code = 0;
+  if (!mRemote->Send(mRemote->Context, Request, Uri, UriLength, &Code, &Body, &BodyLength)) {
+    // Nothing came back: what a producer whose network failed reports.
+    Result->NoResponse = true;
+    Result->Status = EFI_DEVICE_ERROR;
+    return;
+  }
+  // The answer's body lives in Merged, which without a Target stores nothing.
+  Result->Merged.Reset(Body);
+  Result->Code = Code;
+  Result->Body = Body;
+  Result->BodyLength = BodyLength;
+}
+
+void RedfishService::RefreshFromRemote() {
+  static CHAR16 mNoUrl[] = {0};
+  for (UINTN Index = 0; mRemote != nullptr && Index < mResources.Count(); Index++) {
+    REDFISH_RESOURCE &Resource = mResources[Index];
+    EFI_HTTP_REQUEST_DATA Data = {HttpMethodGet, mNoUrl};
+    EFI_HTTP_MESSAGE Request = {};
+    Request.Data.Request = &Data;
+    CHAR8 *Body = nullptr;
+    UINTN BodyLength = 0;
+    UINT32 Code = 0;
+    if (!mRemote->Send(mRemote->Context, &Request, Resource.Uri, SimStringLength(Resource.Uri),
+                       &Code, &Body, &BodyLength)) {
+      continue;
+    }
+    if (Code == 200 && Body != nullptr) {
+      cJSON_free(Resource.Body);
+      Resource.Body = Body;
+      Resource.BodyLength = BodyLength;
+    } else if (Body != nullptr) {
+      cJSON_free(Body);
+    }
+  }
 }
 
 EFI_STATUS RedfishService::HandOver(const ANSWER &Result, EFI_HTTP_MESSAGE *Response) {

@@ -19,6 +19,17 @@
 
 class RedfishService;
 
+/// A Redfish service elsewhere, reached over real HTTP by the host (nvdimm-emu
+/// serve and run --redfish): it answers the requests that the scenario's
+/// overrides leave, in place of the resources held. Send returns false when
+/// the request did not reach it; otherwise it sets *Code and *Body (from
+/// cJSON_malloc, NUL-terminated, null for no body) and *BodyLength.
+struct REDFISH_REMOTE {
+  bool (*Send)(void *Context, const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength,
+               UINT32 *Code, CHAR8 **Body, UINTN *BodyLength);
+  void *Context;
+};
+
 /// A REST protocol record with its way back to the service; the record comes
 /// first, so the driver's pointer is also the pointer to this.
 struct REDFISH_SIM_REST {
@@ -71,6 +82,14 @@ class RedfishService {
   /// state unchanged, for text that does not fit.
   [[nodiscard]] bool LoadState(const CHAR8 *Text, UINTN Length);
 
+  /// Sends the requests to Remote (null: answers them here again). Remote
+  /// must outlive its use.
+  void SetRemote(const REDFISH_REMOTE *Remote) { mRemote = Remote; }
+  /// Replaces each held resource's body by what the remote service answers
+  /// to a GET of its URI (kept when it does not answer 200), so that the
+  /// "final" event shows the remote state.
+  void RefreshFromRemote();
+
   /// The resource held at Uri, or null.
   const REDFISH_RESOURCE *Find(const CHAR8 *Uri) const;
   const REDFISH_RESOURCE *Find(const CHAR8 *Uri, UINTN UriLength) const;
@@ -88,10 +107,12 @@ class RedfishService {
   /// Decides the answer to one request (false when out of memory); a PATCH
   /// that it accepts leaves the merged body in Result, to be stored only once
   /// the answer is handed over. AnswerService leaves out the overrides.
-  bool Answer(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body,
+  bool Answer(const EFI_HTTP_MESSAGE *Request, EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body,
               UINTN BodyLength, ANSWER *Result);
   bool AnswerService(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body,
                      UINTN BodyLength, ANSWER *Result);
+  void AnswerRemote(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength,
+                    ANSWER *Result);
   EFI_STATUS HandOver(const ANSWER &Result, EFI_HTTP_MESSAGE *Response);
   void Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength, bool Answered,
               UINT32 Code, EFI_STATUS Status,
@@ -107,4 +128,5 @@ class RedfishService {
   const REDFISH_OVERRIDE_SETTING *mOverrides = nullptr;
   SimArray<UINT64> mOverrideUses;
   EFI_STATUS mServiceStatus = EFI_SUCCESS;
+  const REDFISH_REMOTE *mRemote = nullptr;
 };

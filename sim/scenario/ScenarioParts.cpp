@@ -4,8 +4,10 @@
 
 namespace {
 
-constexpr const CHAR8 *mTopMembers[] = {"description", "redfish",   "nvdimm",     "boots",
-                                        "expect",      "failAlloc", "resetSystem"};
+// "accounts" is nvdimm-emu serve's; it reads and checks the member itself.
+constexpr const CHAR8 *mTopMembers[] = {"description", "redfish",     "nvdimm",  "boots",
+                                        "expect",      "failAlloc",   "resetSystem",
+                                        "accounts"};
 
 constexpr const CHAR8 *mResetSystemNames[] = {"group", "notifications", "both"};
 constexpr const CHAR8 *mExpectMembers[] = {"events", "only", "final", "none"};

@@ -107,7 +107,8 @@ TEST(ScenarioRead, ReportsTheMemberPathOfEachProblem) {
   const std::vector<std::pair<std::string, std::string>> Cases = {
       {"[]", "top level: must be an object"},
       {R"({"redfsh": {}})",
-       "redfsh: unknown member (known: description, redfish, nvdimm, boots, expect, failAlloc, resetSystem)"},
+       "redfsh: unknown member (known: description, redfish, nvdimm, boots, expect, failAlloc, "
+       "resetSystem, accounts)"},
       {R"({"boots": [], "boots": []})", "boots: given twice"},
       {R"({"description": 5})", "description: must be a string"},
       {R"({"boots": [["driver"], ["nvdimm", "redfish", "drivr"]]})",

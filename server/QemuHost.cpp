@@ -1,0 +1,220 @@
+#include "server/QemuHost.h"
+
+#include <httplib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "qemu/runner/ChannelReader.h"
+#include "qemu/ChannelFormat.h"
+#include "qemu/RestChannelFormat.h"
+
+namespace {
+
+constexpr unsigned MAX_BOOTS_IN_A_ROW = 8;
+
+std::string ProgramFolder() {
+  std::error_code Ignored;
+  std::filesystem::path Program = std::filesystem::read_symlink("/proc/self/exe", Ignored);
+  return Program.empty() ? std::string("./") : Program.parent_path().string() + "/";
+}
+
+bool WriteAll(int Socket, const std::string &Bytes) {
+  size_t Done = 0;
+  while (Done < Bytes.size()) {
+    ssize_t Written = write(Socket, Bytes.data() + Done, Bytes.size() - Done);
+    if (Written <= 0) {
+      return false;
+    }
+    Done += static_cast<size_t>(Written);
+  }
+  return true;
+}
+
+bool ReadExactly(int Socket, size_t Length, std::string *Bytes) {
+  Bytes->resize(Length);
+  size_t Done = 0;
+  while (Done < Length) {
+    ssize_t Read = read(Socket, &(*Bytes)[Done], Length - Done);
+    if (Read <= 0) {
+      return false;
+    }
+    Done += static_cast<size_t>(Read);
+  }
+  return true;
+}
+
+bool ReadLine(int Socket, std::string *Line) {
+  Line->clear();
+  char Byte = 0;
+  while (read(Socket, &Byte, 1) == 1) {
+    if (Byte == '\n') {
+      return true;
+    }
+    Line->push_back(Byte);
+    if (Line->size() > 256) {
+      return false;
+    }
+  }
+  return false;
+}
+
+/// Serves the REST channel of one boot: connects to QEMU's socket (which
+/// appears once QEMU runs) and relays requests until QEMU closes it.
+void Relay(const QemuHostSetup &Setup, const std::string &Path, const std::atomic<bool> &Over) {
+  int Socket = -1;
+  while (!Over) {
+    Socket = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un Address = {};
+    Address.sun_family = AF_UNIX;
+    Path.copy(Address.sun_path, sizeof(Address.sun_path) - 1);
+    if (Socket >= 0 &&
+        connect(Socket, reinterpret_cast<sockaddr *>(&Address), sizeof(Address)) == 0) {
+      break;
+    }
+    if (Socket >= 0) {
+      close(Socket);
+      Socket = -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (Socket < 0) {
+    return;
+  }
+  httplib::Client Client(Setup.BaseUrl);
+  Client.set_keep_alive(true);
+  Client.enable_server_certificate_verification(false);
+  std::string Line;
+  while (ReadLine(Socket, &Line)) {
+    char Method[16] = {};
+    unsigned long long UriLength = 0;
+    unsigned long long HeadersLength = 0;
+    unsigned long long BodyLength = 0;
+    std::string Uri;
+    std::string Headers;
+    httplib::Request Out;
+    if (std::sscanf(Line.c_str(), "Q %15s %llu %llu %llu", Method, &UriLength, &HeadersLength,
+                    &BodyLength) != 4 ||
+        !ReadExactly(Socket, UriLength, &Uri) || !ReadExactly(Socket, HeadersLength, &Headers) ||
+        !ReadExactly(Socket, BodyLength, &Out.body)) {
+      break;
+    }
+    Out.method = Method;
+    Out.path = Uri;
+    for (size_t Start = 0; Start < Headers.size();) {
+      size_t End = Headers.find("\r\n", Start);
+      std::string Field = Headers.substr(Start, End - Start);
+      Start = End == std::string::npos ? Headers.size() : End + 2;
+      size_t Colon = Field.find(": ");
+      std::string Name = Field.substr(0, Colon);
+      if (Colon != std::string::npos && strcasecmp(Name.c_str(), "Content-Length") != 0 &&
+          strcasecmp(Name.c_str(), "Host") != 0) {
+        Out.headers.emplace(Name, Field.substr(Colon + 2));
+      }
+    }
+    Out.headers.emplace("X-Auth-Token", Setup.DriverToken);
+    httplib::Result Answer = Client.send(Out);
+    std::string Reply = Answer ? "A " + std::to_string(Answer->status) + " " +
+                                     std::to_string(Answer->body.size()) + "\n" + Answer->body
+                               : std::string("N\n");
+    if (!WriteAll(Socket, Reply)) {
+      break;
+    }
+  }
+  close(Socket);
+}
+
+}  // namespace
+
+QemuHost::QemuHost(std::FILE *Trace, std::function<void(const std::string &)> Account)
+    : mTrace(Trace), mAccount(std::move(Account)) {}
+
+QemuHost::~QemuHost() {
+  if (!mDirectory.empty()) {
+    std::error_code Ignored;
+    std::filesystem::remove_all(mDirectory, Ignored);
+  }
+}
+
+bool QemuHost::Prepare(const QemuHostSetup &Setup, std::string *Problem) {
+  mSetup = Setup;
+  const char *Temporary = std::getenv("TMPDIR");
+  std::string Template =
+      std::string(Temporary != nullptr ? Temporary : "/tmp") + "/nvdimm-serve-XXXXXX";
+  if (mkdtemp(Template.data()) == nullptr) {
+    *Problem = "no temporary work directory can be made";
+    return false;
+  }
+  mDirectory = Template;
+  QemuSetup Machine;
+  Machine.Directory = mDirectory;
+  Machine.PlatformImage = ProgramFolder() + "../qemu/NvdimmPlatform.efi";
+  Machine.DriverImage = ProgramFolder() + "../efi/NvdimmRemoteActionDxe.efi";
+  Machine.ScenarioPath = Setup.ScenarioPath;
+  Machine.Account = Setup.Account;
+  Machine.TimeoutSeconds = Setup.TimeoutSeconds;
+  Machine.RestSocket = mDirectory + "/rest.sock";
+  return mMachine.Prepare(Machine, Problem);
+}
+
+bool QemuHost::RunBoots(unsigned *Boot, const char *Why, std::string *Problem) {
+  for (unsigned InRow = 1; InRow <= MAX_BOOTS_IN_A_ROW; InRow++) {
+    unsigned Number = ++*Boot;
+    mAccount("boot " + std::to_string(Number) + " (" + Why + ", in QEMU)");
+    Why = "the image's next boot";
+    std::string Channel;
+    std::atomic<bool> Over{false};
+    std::string Socket = mDirectory + "/rest.sock";
+    std::remove(Socket.c_str());
+    std::thread Relaying(Relay, std::cref(mSetup), Socket, std::cref(Over));
+    bool Booted = mMachine.PutState(mState, Problem) && mMachine.Boot(Number, &Channel, Problem);
+    Over = true;
+    Relaying.join();
+    if (!Booted) {
+      return false;
+    }
+    std::vector<ChannelRecord> Records;
+    if (!SplitChannel(Channel, &Records, Problem)) {
+      return false;
+    }
+    bool RunOver = false;
+    for (const ChannelRecord &Record : Records) {
+      switch (Record.Tag) {
+        case CHANNEL_EVENT:
+          if (mTrace != nullptr) {
+            std::fwrite(Record.Payload.data(), 1, Record.Payload.size(), mTrace);
+            std::fputc('\n', mTrace);
+          }
+          break;
+        case CHANNEL_ACCOUNT:
+          mAccount(Record.Payload);
+          break;
+        case CHANNEL_NEXT_BOOT:
+        case CHANNEL_KEPT_STATE:
+          mState = Record.Payload;
+          break;
+        case CHANNEL_RUN_OVER:
+          RunOver = true;
+          break;
+        case CHANNEL_FAILURE:
+          *Problem =
+              "boot " + std::to_string(Number) + ": the platform image failed: " + Record.Payload;
+          return false;
+        default:
+          break;
+      }
+    }
+    if (RunOver) {
+      return true;
+    }
+  }
+  *Problem = "the platform image asked for more than 8 boots in a row";
+  return false;
+}

@@ -1,0 +1,44 @@
+"""serve --platform qemu: the real images in OVMF. redfishtool issues a
+DeleteNamespace, resets the system, and reads "Success" that the real driver
+reported through the platform image's REST channel. The host boots at start
+first, so the operator's boot carries the image's kept state."""
+
+import json
+import os
+import subprocess
+import time
+
+import twin
+
+
+def redfishtool(server, *arguments):
+    command = ["redfishtool", "-r", f"127.0.0.1:{server.port}", "-u", "admin", "-p", "admin",
+               "-S", "Never", *arguments]
+    done = subprocess.run(command, capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, f"{command}: {done.stdout}{done.stderr}"
+    return done.stdout
+
+
+def test(emu, scenarios):
+    name, target, parameters, message = twin.FIVE_ACTIONS[0]
+    with twin.Twin(emu, os.path.join(scenarios, "twin.json"), "--platform", "qemu",
+                   "--timeout", "120", max_seconds=400) as server:
+        deadline = time.monotonic() + 180
+        while "driver: entry returned" not in server.account():
+            assert time.monotonic() < deadline, server.account()
+            time.sleep(0.2)
+        redfishtool(server, "raw", "POST", twin.ACTIONS + target, "-d", json.dumps(parameters))
+        redfishtool(server, "Systems", "-I", "Self", "reset", "ForceRestart")
+        deadline = time.monotonic() + 180
+        status = json.loads(redfishtool(server, "raw", "GET", twin.STATUS_URI))
+        while status["Status"] not in twin.FINAL and time.monotonic() < deadline:
+            time.sleep(0.5)
+            status = json.loads(redfishtool(server, "raw", "GET", twin.STATUS_URI))
+        assert (status["Status"], status.get("StatusMessage")) == ("Success", message), \
+            f"{status}\n{server.account()}"
+        assert "boot 2 (reset by the operator, in QEMU)" in server.account()
+        assert "NVDIMM DeleteNamespace NamespaceId=1 -> EFI_SUCCESS" in server.account()
+
+
+if __name__ == "__main__":
+    twin.main(test)

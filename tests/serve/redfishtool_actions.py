@@ -1,0 +1,58 @@
+"""redfishtool drives each of the five actions on a twin, as an operator
+would: POST the action with its parameters, reset the system, read
+ActionStatus until it is final. Once with Basic authentication, once with a
+session; CreateGoal goes across the driver's own warm reset."""
+
+import json
+import os
+import subprocess
+import time
+
+import twin
+
+
+def redfishtool(server, auth, *arguments):
+    command = ["redfishtool", "-r", f"127.0.0.1:{server.port}", "-u", "admin", "-p", "admin",
+               "-S", "Never", "-A", auth, *arguments]
+    done = subprocess.run(command, capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, f"{command}: {done.returncode}\n{done.stdout}\n{done.stderr}"
+    return done.stdout
+
+
+def read_status(server, auth):
+    return json.loads(redfishtool(server, auth, "raw", "GET", twin.STATUS_URI))
+
+
+def test(emu, scenarios):
+    scenario = os.path.join(scenarios, "twin.json")
+    for auth in ("Basic", "Session"):
+        for name, target, parameters, message in twin.FIVE_ACTIONS:
+            with twin.Twin(emu, scenario) as server:
+                task = json.loads(redfishtool(server, auth, "raw", "POST", twin.ACTIONS + target,
+                                              "-d", json.dumps(parameters)))
+                assert task["TaskState"] == "New", task
+                issued = read_status(server, auth)
+                assert (issued["Status"], issued["ActionName"]) == ("Issued", name), issued
+                redfishtool(server, auth, "Systems", "-I", "Self", "reset", "ForceRestart")
+                deadline = time.monotonic() + 30
+                status = read_status(server, auth)
+                while status["Status"] not in twin.FINAL and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                    status = read_status(server, auth)
+                assert (status["Status"], status.get("StatusMessage")) == ("Success", message), \
+                    f"{auth} {name}: {status}\n{server.account()}"
+                task = json.loads(redfishtool(server, auth, "raw", "GET", task["@odata.id"]))
+                assert task["TaskState"] == "Completed", task
+                assert task["Messages"][0]["Message"] == message, task
+                account = server.account()
+            if name == "CreateGoal":
+                # The operator's reset, then the driver's own warm reset.
+                assert "reset by the operator" in account and "reset by the driver" in account, \
+                    account
+            if auth == "Session":
+                assert "http operator admin: POST /redfish/v1/SessionService/Sessions 201" \
+                    in account, account
+
+
+if __name__ == "__main__":
+    twin.main(test)
