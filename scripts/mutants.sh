@@ -74,7 +74,8 @@ backup=""
 current_file=""
 restore() {
   if [ -n "$current_file" ] && [ -n "$backup" ]; then
-    cp -p "$backup" "$current_file"
+    # A fresh time stamp, so that the next build compiles the file again.
+    cp "$backup" "$current_file"
     rm -f "$backup"
   fi
   current_file=""
@@ -92,9 +93,13 @@ trap 'echo "mutants: interrupted" >&2; exit 130' INT TERM
 run_tests() {
   local log="$1" test first
   for test in "${unit_tests[@]}"; do
-    if ! timeout 120 "$build/bin/$test" --gtest_fail_fast --gtest_brief=1 >"$log" 2>&1; then
+    if ! timeout 120 "$build/bin/$test" --gtest_fail_fast >"$log" 2>&1; then
       first=$(sed -n 's/^\[  FAILED  \] \([^ ,]*\).*/\1/p' "$log" | head -1)
-      echo "$test ${first:-crashed}"
+      if [ -z "$first" ]; then
+        # No verdict: the test that was running when the process died.
+        first="$(sed -n 's/^\[ RUN      \] //p' "$log" | tail -1) (crashed)"
+      fi
+      echo "$test $first"
       return 1
     fi
   done
@@ -118,7 +123,7 @@ for id in "${selected[@]}"; do
   file=$("${tool[@]}" file "$id")
   is_equivalent=$("${tool[@]}" equivalent "$id")
   backup=$(mktemp "${TMPDIR:-/tmp}/mutant.XXXXXX")
-  cp -p "$file" "$backup"
+  cp "$file" "$backup"
   current_file="$file"
   if ! "${tool[@]}" apply "$id"; then
     restore

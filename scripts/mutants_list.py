@@ -44,6 +44,9 @@ def parse(path):
             entry[name] = []
             block = name
             continue
+        if line.startswith("## "):
+            block = None  # a section title ends a text
+            continue
         if block is not None:
             entry[block].append(line)
             continue
