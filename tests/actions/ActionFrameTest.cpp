@@ -1,5 +1,6 @@
-// The handler frame with a component that misbehaves in a way no scenario
-// component does: it fills all 80 bytes of ErrorMessage and leaves no NUL.
+// The handler frame where no scenario takes it: a component that fills all
+// 80 bytes of ErrorMessage and leaves no NUL, and a parse that runs out of
+// memory at any of its allocations.
 #include <cstring>
 #include <string>
 
@@ -77,6 +78,35 @@ TEST_F(ActionFrameTest, UnterminatedErrorMessageIsCutTo79Bytes) {
                            std::string(Path.Prefix) + std::string(79, 'E') + "\"\n}";
     EXPECT_EQ(Rest.Requests[1].Body, Expected) << Path.Name;
   }
+}
+
+EFI_STATUS EFIAPI AcceptDelete(UINT16, CHAR8 *) { return EFI_SUCCESS; }
+
+// A parse that runs out of memory, at whichever of its allocations, has no
+// error position: the parse-failure report prints it as "<null string>".
+TEST_F(ActionFrameTest, ParseOutOfMemoryHasNoPosition) {
+  Nvdimm.DeleteNamespace = AcceptDelete;
+  Install(Rest);
+  Rest.Body = R"({"Id": "1", "Note": ["a", "b"]})";
+  const std::string Expected =
+      "{\n\t\"Status\":\t\"Failed\",\n\t\"StatusMessage\":\t\"(UEFI UPDATE - DN): Error to parse "
+      "Json file - <null string>\\r\\n\"\n}";
+  int ParseFailures = 0;
+  // Each allocation of the handler in turn fails; a well-formed body fails
+  // to parse only for lack of memory.
+  for (UINT64 Failing = 1; Failing <= 64; Failing++) {
+    Rest.Requests.clear();
+    Machine.SetFailAllocation(Machine.DriverAllocationCount() + Failing);
+    DeleteNamespaceAction(u"/ns", &Rest.Protocol, &Nvdimm);
+    Machine.SetFailAllocation(0);
+    for (const RecordedRequest &Request : Rest.Requests) {
+      if (Request.Body.find("Error to parse") != std::string::npos) {
+        ParseFailures++;
+        EXPECT_EQ(Request.Body, Expected) << "allocation " << Failing;
+      }
+    }
+  }
+  EXPECT_GT(ParseFailures, 0);
 }
 
 }  // namespace

@@ -95,4 +95,45 @@ TEST_F(DriverPathsTest, NullContexts) {
   EXPECT_EQ(gBS->CloseEvent(Event), EFI_SUCCESS);
 }
 
+// An NVDIMM protocol installed without an interface is not there: discovery
+// reports EFI_NOT_FOUND and leaves the context and Found alone.
+TEST_F(DriverPathsTest, NvdimmWithoutInterfaceIsNotFound) {
+  {
+    SideScope Platform(Side::Platform);
+    EFI_HANDLE Handle = nullptr;
+    ASSERT_EQ(gBS->InstallProtocolInterface(&Handle, &gNvdimmActionProtocolGuid,
+                                            EFI_NATIVE_INTERFACE, nullptr),
+              EFI_SUCCESS);
+  }
+  Install(Rest);
+  ActionContext Context = {};
+  BOOLEAN Found = FALSE;
+  EXPECT_EQ(DiscoverServices(&Found, &Context), EFI_NOT_FOUND);
+  EXPECT_EQ(Found, FALSE);
+  EXPECT_EQ(Context.Nvdimm, nullptr);
+  EXPECT_EQ(Context.Rest, nullptr);
+  EXPECT_TRUE(Rest.Requests.empty());
+}
+
+// Once the guard has acted it closes the event that fired and forgets it in
+// the context; a failed entry could otherwise close it a second time.
+TEST_F(DriverPathsTest, GuardClosesItsEventOnceItActed) {
+  Install(Rest);
+  Rest.Body = R"({"Status": "Issued"})";
+  EFI_EVENT Event = nullptr;
+  ASSERT_EQ(gBS->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, NoNotification, nullptr, &Event),
+            EFI_SUCCESS);
+  ActionContext Context = {};
+  Context.Nvdimm = &Nvdimm;
+  Context.Rest = &Rest.Protocol;
+  Context.NotifyEvents[1] = Event;
+  OnLocalRequestCheck(Event, &Context);
+  EXPECT_EQ(Context.Aborted, 1);
+  EXPECT_EQ(mPendingQueries, 1);
+  ASSERT_EQ(Rest.Requests.size(), 2u);
+  EXPECT_EQ(Rest.Requests[1].Method, HttpMethodPatch);
+  EXPECT_FALSE(Machine.Events().IsEvent(Event));
+  EXPECT_EQ(Context.NotifyEvents[1], nullptr);
+}
+
 }  // namespace
