@@ -19,9 +19,13 @@
 # a mutant), the QEMU tests, and the tests of the emulator, the simulated
 # platform and the image's C run-time, which hold no driver code.
 #
-# The mutated file is always restored (also on Ctrl-C or an error); a file
-# that differs from the list's original text at the end is reported. Too slow
-# for .ci/run: run it before submitting driver changes.
+# The mutated file is always restored (also on Ctrl-C or an error), with a
+# fresh time stamp so that the next build compiles it again; do not edit the
+# tree while the check runs, as every build takes what the tree holds. The
+# whole list takes about 10 minutes on two cores (120 mutants, 9 min in the
+# loop); a mutant of a header used everywhere (core/Owner.h) takes a minute.
+# Too slow for .ci/run: run it before submitting driver changes.
+# NVDIMM_CJSON_SOURCE_DIR, when set, is passed to the configuration.
 #
 # usage: scripts/mutants.sh [-j N] [-l LIST] [ID...]
 #   ID       run only these mutants (default: all of the list)
@@ -41,7 +45,7 @@ while [ "$#" -gt 0 ]; do
     -j*) jobs="${1#-j}"; shift ;;
     -l) list="$2"; shift 2 ;;
     --check) check_only=1; shift ;;
-    -h|--help) sed -n '2,31p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "mutants: unknown option $1" >&2; exit 2 ;;
     *) ids+=("$1"); shift ;;
   esac
