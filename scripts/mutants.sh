@@ -45,7 +45,7 @@ while [ "$#" -gt 0 ]; do
     -j*) jobs="${1#-j}"; shift ;;
     -l) list="$2"; shift 2 ;;
     --check) check_only=1; shift ;;
-    -h|--help) sed -n '2,35p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,34p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "mutants: unknown option $1" >&2; exit 2 ;;
     *) ids+=("$1"); shift ;;
   esac
