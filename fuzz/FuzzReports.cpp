@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "core/JsonDepth.h"
 #include "fuzz/FuzzMachine.h"
+#include "fuzz/Reference.h"
 
 namespace {
 
@@ -168,21 +168,25 @@ std::string FuzzArgText(const cJSON *Args, const char *Name) {
 }
 
 std::string FuzzParseErrorText(const std::string &Body, bool *Parses) {
-  // The driver refuses a document nested deeper than JSON_MAX_DEPTH before
-  // the library sees it, at the bracket that goes too deep. That rule has
-  // tests of its own (tests/core); here it is taken as given.
-  const CHAR8 *TooDeep = JsonFindTooDeep(Body.c_str(), JSON_MAX_DEPTH);
-  if (TooDeep != nullptr) {
-    *Parses = false;
-    return std::string(TooDeep);
-  }
+  // The nesting limit is the JSON library's own (compiled in with
+  // CJSON_NESTING_LIMIT); the reference finds the bracket that goes too
+  // deep, when it comes before the first syntax error, without the library.
+  RefNesting Nesting = RefJsonNesting(Body, FUZZ_JSON_NESTING_LIMIT);
   cJSON *Document = cJSON_Parse(Body.c_str());
   *Parses = Document != nullptr;
   cJSON_Delete(Document);
+  const char *Position = *Parses ? nullptr : cJSON_GetErrorPtr();
+  if (Nesting.Result == RefNesting::TOO_DEEP) {
+    // The driver's parse, whatever the library does, must stop there.
+    *Parses = false;
+    return Body.substr(Nesting.Position, Body.find('\0', Nesting.Position) - Nesting.Position);
+  }
+  FUZZ_CHECK(*Parses == (Nesting.Result == RefNesting::COMPLETE),
+             "the JSON library %s a body the grammar reference %s (at byte %zu)",
+             *Parses ? "parses" : "refuses", *Parses ? "refuses" : "accepts", Nesting.Position);
   if (*Parses) {
     return std::string();
   }
-  const char *Position = cJSON_GetErrorPtr();
   FUZZ_CHECK(
       Position != nullptr && Position >= Body.c_str() && Position <= Body.c_str() + Body.size(),
       "the JSON library's error position is outside the body");

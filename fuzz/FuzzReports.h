@@ -61,9 +61,15 @@ void FuzzCheckReportsAgree(const std::vector<FuzzReport> &Reports,
 /// as its decimal text, true / false, or "null"; "<absent>" when missing.
 std::string FuzzArgText(const cJSON *Args, const char *Name);
 
+/// The nesting limit of every JSON parse, the JSON library's own.
+constexpr size_t FUZZ_JSON_NESTING_LIMIT = 64;
+
 /// Where the driver's parse of Body stops: the remaining text from the
-/// bracket that nests too deep or from the JSON library's error position;
-/// empty when Body parses. *Parses tells which.
+/// bracket that opens level 65, when the grammar reference (RefJsonNesting)
+/// finds it before the first syntax error, otherwise from the JSON
+/// library's error position; empty when Body parses. *Parses tells which.
+/// The input fails when the library and the reference disagree on whether
+/// a body without too deep a nesting parses.
 std::string FuzzParseErrorText(const std::string &Body, bool *Parses);
 
 /// The fixed texts and formats of the driver's reports.

@@ -193,3 +193,221 @@ std::string RefDimmResults(const std::vector<RefDimmResult> &Results) {
   }
   return Text;
 }
+
+namespace {
+
+bool RefIsJsonSpace(unsigned char Byte) { return Byte >= 0x01 && Byte <= 0x20; }
+
+bool RefIsDigit(char Char) { return Char >= '0' && Char <= '9'; }
+
+/// Four hexadecimal digits at Text[At], or 0 when one is not (as the
+/// library's reading of a \u escape has it).
+unsigned RefHex4(const std::string &Text, size_t At) {
+  unsigned Value = 0;
+  for (size_t Index = 0; Index < 4; Index++) {
+    char Char = Text[At + Index];
+    unsigned Digit = 0;
+    if (RefIsDigit(Char)) {
+      Digit = static_cast<unsigned>(Char - '0');
+    } else if (Char >= 'a' && Char <= 'f') {
+      Digit = static_cast<unsigned>(Char - 'a' + 10);
+    } else if (Char >= 'A' && Char <= 'F') {
+      Digit = static_cast<unsigned>(Char - 'A' + 10);
+    } else {
+      return 0;
+    }
+    Value = Value * 16 + Digit;
+  }
+  return Value;
+}
+
+/// The end of the string whose quotation mark is at Start (the byte after
+/// its closing mark), or npos when it is unended or holds a bad escape.
+size_t RefSkipString(const std::string &Text, size_t Start) {
+  size_t End = Start + 1;
+  while (End < Text.size() && Text[End] != '"') {
+    End += Text[End] == '\\' ? 2 : 1;
+  }
+  if (End >= Text.size()) {
+    return std::string::npos;
+  }
+  for (size_t At = Start + 1; At < End;) {
+    if (Text[At] != '\\') {
+      At++;
+      continue;
+    }
+    char Escape = Text[At + 1];
+    if (Escape != 'u') {
+      if (std::string("bfnrt\"\\/").find(Escape) == std::string::npos) {
+        return std::string::npos;
+      }
+      At += 2;
+      continue;
+    }
+    if (End - At < 6) {
+      return std::string::npos;
+    }
+    unsigned First = RefHex4(Text, At + 2);
+    if (First >= 0xDC00 && First <= 0xDFFF) {
+      return std::string::npos;
+    }
+    if (First >= 0xD800 && First <= 0xDBFF) {
+      // A high surrogate needs "\u" and a low one right after it.
+      size_t Second = At + 6;
+      if (End - Second < 6 || Text[Second] != '\\' || Text[Second + 1] != 'u') {
+        return std::string::npos;
+      }
+      unsigned Low = RefHex4(Text, Second + 2);
+      if (Low < 0xDC00 || Low > 0xDFFF) {
+        return std::string::npos;
+      }
+      At += 12;
+    } else {
+      At += 6;
+    }
+  }
+  return End + 1;
+}
+
+/// The end of the number at Start, or npos: the run of bytes 0-9 + - e E .
+/// as far as strtod reads it (a mantissa with at least one digit, then an
+/// exponent only when it has digits).
+size_t RefSkipNumber(const std::string &Text, size_t Start) {
+  size_t RunEnd = Start;
+  while (RunEnd < Text.size() && std::string("0123456789+-eE.").find(Text[RunEnd]) != std::string::npos) {
+    RunEnd++;
+  }
+  const std::string Run = Text.substr(Start, RunEnd - Start);
+  size_t At = 0;
+  if (At < Run.size() && (Run[At] == '+' || Run[At] == '-')) {
+    At++;
+  }
+  size_t Digits = 0;
+  while (At < Run.size() && RefIsDigit(Run[At])) {
+    At++;
+    Digits++;
+  }
+  if (At < Run.size() && Run[At] == '.') {
+    At++;
+    while (At < Run.size() && RefIsDigit(Run[At])) {
+      At++;
+      Digits++;
+    }
+  }
+  if (Digits == 0) {
+    return std::string::npos;
+  }
+  if (At < Run.size() && (Run[At] == 'e' || Run[At] == 'E')) {
+    size_t Exponent = At + 1;
+    if (Exponent < Run.size() && (Run[Exponent] == '+' || Run[Exponent] == '-')) {
+      Exponent++;
+    }
+    if (Exponent < Run.size() && RefIsDigit(Run[Exponent])) {
+      while (Exponent < Run.size() && RefIsDigit(Run[Exponent])) {
+        Exponent++;
+      }
+      At = Exponent;
+    }
+  }
+  return Start + At;
+}
+
+}  // namespace
+
+RefNesting RefJsonNesting(const std::string &Input, size_t Limit) {
+  // The library reads up to the first NUL.
+  const std::string Text = Input.substr(0, Input.find('\0'));
+  auto SkipSpace = [&Text](size_t At) {
+    while (At < Text.size() && RefIsJsonSpace(static_cast<unsigned char>(Text[At]))) {
+      At++;
+    }
+    return At;
+  };
+  auto Error = [](size_t At) { return RefNesting{RefNesting::SYNTAX_ERROR, At}; };
+
+  size_t At = 0;
+  if (Text.size() >= 4 && Text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    At = 3;
+  }
+  std::string Open;  // the open brackets, innermost last
+  enum class Next { VALUE, MEMBER, AFTER_VALUE } State = Next::VALUE;
+  At = SkipSpace(At);
+  for (;;) {
+    if (State == Next::MEMBER) {
+      // A member name, its colon, then its value.
+      if (At >= Text.size() || Text[At] != '"') {
+        return Error(At);
+      }
+      size_t End = RefSkipString(Text, At);
+      if (End == std::string::npos) {
+        return Error(At);
+      }
+      At = SkipSpace(End);
+      if (At >= Text.size() || Text[At] != ':') {
+        return Error(At);
+      }
+      At = SkipSpace(At + 1);
+      State = Next::VALUE;
+      continue;
+    }
+    if (State == Next::AFTER_VALUE) {
+      if (Open.empty()) {
+        return RefNesting{RefNesting::COMPLETE, At};
+      }
+      At = SkipSpace(At);
+      char Close = Open.back() == '[' ? ']' : '}';
+      if (At < Text.size() && Text[At] == ',') {
+        At = SkipSpace(At + 1);
+        State = Open.back() == '[' ? Next::VALUE : Next::MEMBER;
+      } else if (At < Text.size() && Text[At] == Close) {
+        Open.pop_back();
+        At++;
+      } else {
+        return Error(At);
+      }
+      continue;
+    }
+    // A value.
+    if (At >= Text.size()) {
+      return Error(At);
+    }
+    char Char = Text[At];
+    if (Text.compare(At, 4, "null") == 0 || Text.compare(At, 4, "true") == 0) {
+      At += 4;
+      State = Next::AFTER_VALUE;
+    } else if (Text.compare(At, 5, "false") == 0) {
+      At += 5;
+      State = Next::AFTER_VALUE;
+    } else if (Char == '"') {
+      size_t End = RefSkipString(Text, At);
+      if (End == std::string::npos) {
+        return Error(At);
+      }
+      At = End;
+      State = Next::AFTER_VALUE;
+    } else if (Char == '-' || RefIsDigit(Char)) {
+      size_t End = RefSkipNumber(Text, At);
+      if (End == std::string::npos) {
+        return Error(At);
+      }
+      At = End;
+      State = Next::AFTER_VALUE;
+    } else if (Char == '[' || Char == '{') {
+      if (Open.size() >= Limit) {
+        return RefNesting{RefNesting::TOO_DEEP, At};
+      }
+      Open.push_back(Char);
+      At = SkipSpace(At + 1);
+      char Close = Char == '[' ? ']' : '}';
+      if (At < Text.size() && Text[At] == Close) {
+        Open.pop_back();
+        At++;
+        State = Next::AFTER_VALUE;
+      } else {
+        State = Char == '[' ? Next::VALUE : Next::MEMBER;
+      }
+    } else {
+      return Error(At);
+    }
+  }
+}

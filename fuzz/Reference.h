@@ -67,3 +67,23 @@ struct RefDimmResult {
 /// entry, each line cut to 99 characters, appended whole only when it fits
 /// in 399 characters.
 std::string RefDimmResults(const std::vector<RefDimmResult> &Results);
+
+/// Where a parse of Text (up to its first NUL) by the JSON library's
+/// grammar ends, as far as nesting goes.
+struct RefNesting {
+  enum Outcome {
+    TOO_DEEP,      ///< Position: the bracket that opens level Limit + 1
+    SYNTAX_ERROR,  ///< the first value breaks the grammar before that
+    COMPLETE,      ///< the first value is whole (text after it is ignored)
+  } Result;
+  size_t Position = 0;
+};
+
+/// The library's nesting rule, written from the JSON grammar as the library
+/// reads it: a UTF-8 byte order mark (EF BB BF) is skipped before a text of
+/// at least four bytes; white space is every byte from 0x01 to 0x20; strings
+/// with their escapes (\uXXXX, surrogate pairs), numbers as strtod reads the
+/// run of number characters, the literals null, true, false; arrays and
+/// objects nested up to Limit levels, the bracket of level Limit + 1 refused.
+/// Only the first value is read.
+RefNesting RefJsonNesting(const std::string &Text, size_t Limit);

@@ -39,6 +39,7 @@ TEST(JsonNumberTest, ReadsExactIntegers) {
 TEST(JsonNumberTest, FractionOrExponentIsZero) {
   EXPECT_EQ(Value(R"({"N": 1024.0})"), 0u);
   EXPECT_EQ(Value(R"({"N": 1e3})"), 0u);
+  EXPECT_EQ(Value(R"({"N": 3E2})"), 0u);
   EXPECT_EQ(Value(R"({"N": -2.5E+2})"), 0u);
   EXPECT_EQ(Value(R"({"N": 0.0})"), 0u);
 }

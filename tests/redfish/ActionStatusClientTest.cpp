@@ -65,6 +65,12 @@ TEST_F(ActionStatusClientTest, PatchSendsTheFormattedReport) {
   EXPECT_EQ(Sent.Headers, (HeaderPairs{{"Content-Type", "application/json;charset=utf-8"},
                                        {"Content-Length", "99"},
                                        {"OData-Version", "4.0"}}));
+  // A body of three digits' length: 45 bytes of frame and 400 of message.
+  ASSERT_EQ(PatchActionStatus(&Rest.Protocol, "Failed", std::string(400, 'x').c_str()),
+            EFI_SUCCESS);
+  ASSERT_EQ(Rest.Requests.size(), 2u);
+  EXPECT_EQ(Rest.Requests[1].Body.size(), 445u);
+  EXPECT_EQ(Rest.Requests[1].Headers[1], (std::pair<std::string, std::string>{"Content-Length", "445"}));
 }
 
 // Control characters are escaped; bytes above 0x7F go as they are.
