@@ -8,6 +8,7 @@
 
 #include "driver/Driver.h"
 #include "emulator/Firmware.h"
+#include "emulator/HostBoot.h"
 #include "emulator/PlatformHooks.h"
 #include "emulator/TraceOutput.h"
 #include "server/HttpRest.h"
@@ -23,26 +24,6 @@ void WriteToFile(void *Context, const CHAR8 *Bytes, UINTN Length) {
   std::fwrite(Bytes, 1, Length, static_cast<std::FILE *>(Context));
 }
 
-// The JSON library's allocations, for as long as the platform runs alone,
-// go to the emulated pool like the driver's do once it installed its own.
-void *CJSON_CDECL PlatformJsonAllocate(size_t Size) {
-  VOID *Buffer = nullptr;
-  EFI_BOOT_SERVICES *BootServices = Firmware::Instance().BootServices();
-  return EFI_ERROR(BootServices->AllocatePool(EfiBootServicesData, Size, &Buffer)) ? nullptr
-                                                                                   : Buffer;
-}
-
-void CJSON_CDECL PlatformJsonFree(void *Buffer) {
-  if (Buffer != nullptr) {
-    (void)Firmware::Instance().BootServices()->FreePool(Buffer);
-  }
-}
-
-void InstallPlatformJsonAllocator() {
-  cJSON_Hooks Hooks = {PlatformJsonAllocate, PlatformJsonFree};
-  cJSON_InitHooks(&Hooks);
-}
-
 // A reset leaves the boot through here: nothing after ResetSystem runs, as
 // on real hardware. Kept outside any frame that the jump abandons.
 std::jmp_buf mResetJump;
@@ -54,30 +35,6 @@ Side mResetBy = Side::Platform;
   mResetType = Type;
   mResetBy = By;
   std::longjmp(mResetJump, 1);
-}
-
-EFI_STATUS StartDriver(void *Context, EFI_SYSTEM_TABLE *SystemTable) {
-  (void)Context;
-  SideScope Driver(Side::Driver);
-  return DriverEntry(reinterpret_cast<EFI_HANDLE>(0x1000), SystemTable);
-}
-
-void EmitReset(Trace &Log, EFI_RESET_TYPE Type, Side By) {
-  cJSON *Event = Log.NewEvent("reset");
-  if (Event != nullptr) {
-    (void)TraceAddString(Event, "type", ResetTypeName(Type));
-    (void)TraceAddString(Event, "by", By == Side::Driver ? "driver" : "platform");
-    Log.Emit(Event);
-  }
-}
-
-void EmitLeak(Trace &Log, const HeldMemory &Held) {
-  cJSON *Event = Log.NewEvent("leak");
-  if (Event != nullptr) {
-    (void)TraceAddUint(Event, "blocks", Held.Blocks);
-    (void)TraceAddUint(Event, "bytes", Held.Bytes);
-    Log.Emit(Event);
-  }
 }
 
 bool ReadFile(const std::string &Path, std::string *Text) {
@@ -157,7 +114,7 @@ int RunScenario(const RunOptions &Options) {
     bool ResetByDriver = false;
     bool Reset = false;
     if (setjmp(mResetJump) == 0) {
-      (void)Runner->RunBoot(Runner->PlanOf(Boot), Machine.SystemTable(), StartDriver, nullptr);
+      (void)Runner->RunBoot(Runner->PlanOf(Boot), Machine.SystemTable(), StartDriverOnHost, nullptr);
       Machine.EndBoot();
     } else {
       Machine.EndBoot();

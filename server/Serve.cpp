@@ -14,6 +14,7 @@
 
 #include "driver/Driver.h"
 #include "emulator/Firmware.h"
+#include "emulator/HostBoot.h"
 #include "emulator/PlatformHooks.h"
 #include "emulator/TraceOutput.h"
 #include "server/HttpFrontEnd.h"
@@ -104,26 +105,6 @@ class ExchangeQueue {
   std::vector<HTTP_EXCHANGE> mWaiting;
 };
 
-// The JSON library's allocations outside the driver's run go to the emulated
-// pool, as nvdimm-emu run does it.
-void *CJSON_CDECL PlatformJsonAllocate(size_t Size) {
-  VOID *Buffer = nullptr;
-  EFI_BOOT_SERVICES *BootServices = Firmware::Instance().BootServices();
-  return EFI_ERROR(BootServices->AllocatePool(EfiBootServicesData, Size, &Buffer)) ? nullptr
-                                                                                   : Buffer;
-}
-
-void CJSON_CDECL PlatformJsonFree(void *Buffer) {
-  if (Buffer != nullptr) {
-    (void)Firmware::Instance().BootServices()->FreePool(Buffer);
-  }
-}
-
-void InstallPlatformJsonAllocator() {
-  cJSON_Hooks Hooks = {PlatformJsonAllocate, PlatformJsonFree};
-  cJSON_InitHooks(&Hooks);
-}
-
 // A reset leaves the boot through here, as in nvdimm-emu run.
 std::jmp_buf mResetJump;
 EFI_RESET_TYPE mResetType = EfiResetCold;
@@ -134,30 +115,6 @@ Side mResetBy = Side::Platform;
   mResetType = Type;
   mResetBy = By;
   std::longjmp(mResetJump, 1);
-}
-
-EFI_STATUS StartDriver(void *Context, EFI_SYSTEM_TABLE *SystemTable) {
-  (void)Context;
-  SideScope Driver(Side::Driver);
-  return DriverEntry(reinterpret_cast<EFI_HANDLE>(0x1000), SystemTable);
-}
-
-void EmitReset(Trace &Log, EFI_RESET_TYPE Type, Side By) {
-  cJSON *Event = Log.NewEvent("reset");
-  if (Event != nullptr) {
-    (void)TraceAddString(Event, "type", ResetTypeName(Type));
-    (void)TraceAddString(Event, "by", By == Side::Driver ? "driver" : "platform");
-    Log.Emit(Event);
-  }
-}
-
-void EmitLeak(Trace &Log, const HeldMemory &Held) {
-  cJSON *Event = Log.NewEvent("leak");
-  if (Event != nullptr) {
-    (void)TraceAddUint(Event, "blocks", Held.Blocks);
-    (void)TraceAddUint(Event, "bytes", Held.Bytes);
-    Log.Emit(Event);
-  }
 }
 
 /// The "final" event, from the store's documents.
@@ -238,7 +195,7 @@ struct HOST_TWIN {
 bool RunBoot(HOST_TWIN &Twin) {
   if (setjmp(mResetJump) == 0) {
     (void)Twin.Runner.RunBoot(Twin.Runner.PlanOf(Twin.Boot), Twin.Machine.SystemTable(),
-                              StartDriver, nullptr);
+                              StartDriverOnHost, nullptr);
     Twin.Machine.EndBoot();
     return false;
   }

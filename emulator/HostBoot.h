@@ -1,0 +1,23 @@
+// The pieces of a boot on the emulated machine that `nvdimm-emu run` and
+// `nvdimm-emu serve` share: the JSON library on the emulated pool while the
+// platform runs alone, the driver's dispatch, and the reset and leak events
+// that end a boot.
+#pragma once
+
+#include "emulator/Pool.h"
+#include "emulator/Side.h"
+#include "sim/trace/Trace.h"
+#include "uefi/UefiTables.h"
+
+/// Routes the JSON library's allocations to the emulated pool (the driver
+/// installs its own hooks at entry).
+void InstallPlatformJsonAllocator();
+
+/// Dispatches the driver: its entry point runs on the driver's side.
+EFI_STATUS StartDriverOnHost(void *Context, EFI_SYSTEM_TABLE *SystemTable);
+
+/// The "reset" event of a boot that Type ended, called by By.
+void EmitReset(Trace &Log, EFI_RESET_TYPE Type, Side By);
+
+/// The "leak" event: what the driver held at the end of the boot.
+void EmitLeak(Trace &Log, const HeldMemory &Held);
