@@ -1,6 +1,6 @@
 #include "qemu/image/BootVolume.h"
 
-#include "core/BootServices.h"
+#include "core/ProtocolLookup.h"
 #include "qemu/image/UefiGuids.h"
 
 namespace {
@@ -15,17 +15,16 @@ constexpr UINT64 LARGEST_FILE = 64ULL * 1024 * 1024;
 }  // namespace
 
 EFI_STATUS BootVolume::Open(EFI_HANDLE ImageHandle) {
-  VOID *Interface = nullptr;
-  EFI_STATUS Status = gBS->HandleProtocol(ImageHandle, &gEfiLoadedImageProtocolGuid, &Interface);
-  if (EFI_ERROR(Status)) {
-    return Status;
+  EFI_LOADED_IMAGE_PROTOCOL *Image = nullptr;
+  EFI_STATUS Status = HandleProtocol(ImageHandle, &Image);
+  if (EFI_ERROR(Status) || Image == nullptr) {
+    return EFI_ERROR(Status) ? Status : EFI_NOT_FOUND;
   }
-  auto *Image = static_cast<EFI_LOADED_IMAGE_PROTOCOL *>(Interface);
-  Status = gBS->HandleProtocol(Image->DeviceHandle, &gEfiSimpleFileSystemProtocolGuid, &Interface);
-  if (EFI_ERROR(Status)) {
-    return Status;
+  EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *FileSystem = nullptr;
+  Status = HandleProtocol(Image->DeviceHandle, &FileSystem);
+  if (EFI_ERROR(Status) || FileSystem == nullptr) {
+    return EFI_ERROR(Status) ? Status : EFI_NOT_FOUND;
   }
-  auto *FileSystem = static_cast<EFI_SIMPLE_FILE_SYSTEM_PROTOCOL *>(Interface);
   return FileSystem->OpenVolume(FileSystem, mRoot.Receive());
 }
 

@@ -1,6 +1,6 @@
 #include "qemu/image/ResetHook.h"
 
-#include "core/BootServices.h"
+#include "core/ProtocolLookup.h"
 #include "qemu/image/UefiGuids.h"
 
 namespace {
@@ -14,18 +14,11 @@ EFI_STATUS ResetHook::Install(RESET_HOOK_HANDLER Handler, void *Context) {
   if (mInstalled != nullptr) {
     return EFI_ALREADY_STARTED;
   }
-  VOID *Interface = nullptr;
-  EFI_STATUS Status = gBS->LocateProtocol(&gEdkiiPlatformSpecificResetHandlerProtocolGuid, nullptr,
-                                          &Interface);
+  EDKII_PLATFORM_SPECIFIC_RESET_HANDLER_PROTOCOL *Handlers = nullptr;
+  EFI_STATUS Status = LocateProtocol(&Handlers);
   if (EFI_ERROR(Status)) {
     return Status;
   }
-  if (Interface == nullptr) {
-    return EFI_NOT_FOUND;
-  }
-  // The platform-specific handlers have the reset notification protocol's
-  // shape.
-  auto *Handlers = static_cast<EFI_RESET_NOTIFICATION_PROTOCOL *>(Interface);
   Status = Handlers->RegisterResetNotify(Handlers, OnResetSystem);
   if (EFI_ERROR(Status)) {
     return Status;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "uefi/Hob.h"
+#include "uefi/ProtocolGuid.h"
 #include "uefi/LoadedImage.h"
 #include "uefi/ResetNotification.h"
 #include "uefi/SimpleFileSystem.h"
@@ -13,3 +14,22 @@ extern EFI_GUID gEfiFileInfoGuid;
 extern EFI_GUID gEdkiiPlatformSpecificResetHandlerProtocolGuid;
 extern EFI_GUID gEfiHobListGuid;
 extern EFI_GUID gEfiHobMemoryAllocStackGuid;
+
+/// EDK2's platform-specific reset handlers have the reset notification
+/// protocol's shape; a record of their own binds their GUID.
+struct EDKII_PLATFORM_SPECIFIC_RESET_HANDLER_PROTOCOL : EFI_RESET_NOTIFICATION_PROTOCOL {};
+
+template <>
+struct ProtocolGuid<EFI_LOADED_IMAGE_PROTOCOL> {
+  static EFI_GUID *Get() { return &gEfiLoadedImageProtocolGuid; }
+};
+
+template <>
+struct ProtocolGuid<EFI_SIMPLE_FILE_SYSTEM_PROTOCOL> {
+  static EFI_GUID *Get() { return &gEfiSimpleFileSystemProtocolGuid; }
+};
+
+template <>
+struct ProtocolGuid<EDKII_PLATFORM_SPECIFIC_RESET_HANDLER_PROTOCOL> {
+  static EFI_GUID *Get() { return &gEdkiiPlatformSpecificResetHandlerProtocolGuid; }
+};
