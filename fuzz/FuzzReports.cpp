@@ -17,6 +17,42 @@ std::string TraceString(const cJSON *Item) {
   return std::string();
 }
 
+/// A request URI of the trace as the bytes the driver widened: a plain
+/// string, or a raw item (escaped text) for a URI with code units above 0xFF,
+/// each of which must be a byte above 0x7F widened by sign extension.
+std::string TraceUri(const cJSON *Item) {
+  if (!cJSON_IsRaw(Item)) {
+    return TraceString(Item);
+  }
+  const std::string Text = Item->valuestring;
+  FUZZ_CHECK(Text.size() >= 2 && Text.front() == '"' && Text.back() == '"',
+             "a raw trace URI is not a JSON string");
+  std::string Bytes;
+  for (size_t Index = 1; Index + 1 < Text.size(); Index++) {
+    char Char = Text[Index];
+    if (Char != '\\') {
+      Bytes += Char;
+      continue;
+    }
+    char Escape = Text[++Index];
+    if (Escape == 'u') {
+      unsigned long Unit = std::strtoul(Text.substr(Index + 1, 4).c_str(), nullptr, 16);
+      Index += 4;
+      FUZZ_CHECK(Unit != 0, "a trace URI holds a NUL");
+      FUZZ_CHECK(Unit < 0x100 || Unit >= 0xFF80,
+                 "a URI code unit above 0xFF is not a byte widened by sign extension");
+      Bytes += static_cast<char>(Unit & 0xFF);
+      continue;
+    }
+    static const std::string Escaped = "\"\\/bfnrt";
+    static const std::string Plain = "\"\\/\b\f\n\r\t";
+    size_t Found = Escaped.find(Escape);
+    FUZZ_CHECK(Found != std::string::npos, "a trace URI holds an unknown escape");
+    Bytes += Plain[Found];
+  }
+  return Bytes;
+}
+
 /// A trace integer, written as raw decimal text.
 uint64_t TraceUint(const cJSON *Item) {
   FUZZ_CHECK(cJSON_IsRaw(Item), "a trace integer is not exact text");
@@ -44,7 +80,7 @@ std::vector<FuzzRestCall> FuzzRestCalls(const Trace &Log) {
   for (const cJSON *Event : EventsOf(Log, "rest")) {
     FuzzRestCall Call;
     Call.Method = TraceString(cJSON_GetObjectItemCaseSensitive(Event, "method"));
-    Call.Uri = TraceString(cJSON_GetObjectItemCaseSensitive(Event, "uri"));
+    Call.Uri = TraceUri(cJSON_GetObjectItemCaseSensitive(Event, "uri"));
     const cJSON *Headers = cJSON_GetObjectItemCaseSensitive(Event, "headers");
     for (const cJSON *Pair = Headers != nullptr ? Headers->child : nullptr; Pair != nullptr;
          Pair = Pair->next) {
