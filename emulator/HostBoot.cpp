@@ -1,5 +1,10 @@
 #include "emulator/HostBoot.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 #include "driver/Driver.h"
 #include "emulator/Firmware.h"
 #include "emulator/PlatformHooks.h"
@@ -49,4 +54,34 @@ void EmitLeak(Trace &Log, const HeldMemory &Held) {
     (void)TraceAddUint(Event, "bytes", Held.Bytes);
     Log.Emit(Event);
   }
+}
+
+bool ReadScenarioFile(const std::string &Path, std::string *Text, Scenario *Into) {
+  std::ifstream File(Path, std::ios::binary);
+  if (File) {
+    Text->assign(std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>());
+  }
+  if (!File || File.bad()) {
+    std::fprintf(stderr, "nvdimm-emu: %s: cannot be read\n", Path.c_str());
+    return false;
+  }
+  CHAR8 Error[512] = {};
+  if (!Into->Read(Text->data(), Text->size(), Error, sizeof(Error))) {
+    std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Path.c_str(), Error);
+    return false;
+  }
+  return true;
+}
+
+bool ParseCount(const char *Text, uint64_t *Value) {
+  char *End = nullptr;
+  if (Text[0] < '0' || Text[0] > '9') {
+    return false;
+  }
+  unsigned long long Parsed = std::strtoull(Text, &End, 10);
+  if (*End != '\0') {
+    return false;
+  }
+  *Value = Parsed;
+  return true;
 }

@@ -4,8 +4,12 @@
 // that end a boot.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "emulator/Pool.h"
 #include "emulator/Side.h"
+#include "sim/scenario/Scenario.h"
 #include "sim/trace/Trace.h"
 #include "uefi/UefiTables.h"
 
@@ -21,3 +25,11 @@ void EmitReset(Trace &Log, EFI_RESET_TYPE Type, Side By);
 
 /// The "leak" event: what the driver held at the end of the boot.
 void EmitLeak(Trace &Log, const HeldMemory &Held);
+
+/// Reads the scenario file at Path into Text and Into; false, with one line
+/// on standard error naming the file and the problem, when it cannot be read
+/// or used.
+bool ReadScenarioFile(const std::string &Path, std::string *Text, Scenario *Into);
+
+/// A decimal count given on the command line; false for anything else.
+bool ParseCount(const char *Text, uint64_t *Value);

@@ -37,15 +37,6 @@ Side mResetBy = Side::Platform;
   std::longjmp(mResetJump, 1);
 }
 
-bool ReadFile(const std::string &Path, std::string *Text) {
-  std::ifstream File(Path, std::ios::binary);
-  if (!File) {
-    return false;
-  }
-  Text->assign(std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>());
-  return !File.bad();
-}
-
 }  // namespace
 
 int RunScenario(const RunOptions &Options) {
@@ -55,16 +46,10 @@ int RunScenario(const RunOptions &Options) {
   InstallPlatformJsonAllocator();
 
   std::string Text;
-  if (!ReadFile(Options.ScenarioPath, &Text)) {
-    std::fprintf(stderr, "nvdimm-emu: %s: cannot be read\n", Options.ScenarioPath.c_str());
-    return 2;
-  }
   // Scenario objects allocate through the pool, so they go before PowerOn's
   // next release; unique_ptr keeps them off the frames a reset abandons.
   auto TheScenario = std::make_unique<Scenario>();
-  CHAR8 Error[ERROR_SIZE] = {};
-  if (!TheScenario->Read(Text.data(), Text.size(), Error, sizeof(Error))) {
-    std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.ScenarioPath.c_str(), Error);
+  if (!ReadScenarioFile(Options.ScenarioPath, &Text, TheScenario.get())) {
     return 2;
   }
 
@@ -153,6 +138,7 @@ int RunScenario(const RunOptions &Options) {
   // An injected failure legitimately changes the outcome: expectations
   // describe the run without one.
   int Result = 0;
+  CHAR8 Error[ERROR_SIZE] = {};
   if (Options.FailAllocation == 0 && TheScenario->Parts().Expect() != nullptr &&
       !CheckExpectations(TheScenario->Parts().Expect(), Log->Events(), Error, sizeof(Error))) {
     std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.ScenarioPath.c_str(), Error);

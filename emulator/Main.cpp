@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include "emulator/HostBoot.h"
 #include "emulator/HostPlatform.h"
 #include "emulator/report/WriteReport.h"
 #include "qemu/runner/QemuRunner.h"
@@ -36,19 +37,6 @@ int Usage() {
                "  --user U --password P   its account (Basic authentication)\n"
                "       nvdimm-emu serve SCENARIO.json [OPTIONS]   (nvdimm-emu serve for them)\n");
   return 2;
-}
-
-bool ParseCount(const char *Text, uint64_t *Value) {
-  char *End = nullptr;
-  if (Text[0] < '0' || Text[0] > '9') {
-    return false;
-  }
-  unsigned long long Parsed = std::strtoull(Text, &End, 10);
-  if (*End != '\0') {
-    return false;
-  }
-  *Value = Parsed;
-  return true;
 }
 
 /// Writes the page of the trace at TracePath, headed by Title; 0, or 2 with

@@ -27,7 +27,6 @@
 namespace {
 
 constexpr UINT32 MAX_BOOTS_IN_A_ROW = 8;
-constexpr UINTN ERROR_SIZE = 512;
 
 std::atomic<bool> mStopAsked{false};
 
@@ -139,15 +138,6 @@ void EmitFinal(Trace &Log, RedfishStore &Store) {
   Log.Emit(Event);
 }
 
-bool ReadFile(const std::string &Path, std::string *Text) {
-  std::ifstream File(Path, std::ios::binary);
-  if (!File) {
-    return false;
-  }
-  Text->assign(std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>());
-  return !File.bad();
-}
-
 /// The scenario's "accounts": [{"user": ..., "password": ...}, ...].
 bool ReadAccounts(const std::string &Text, std::vector<StoreAccount> *Accounts,
                   std::string *Problem) {
@@ -254,14 +244,8 @@ int ServeScenario(const ServeOptions &Options) {
   InstallPlatformJsonAllocator();
 
   std::string Text;
-  if (!ReadFile(Options.ScenarioPath, &Text)) {
-    std::fprintf(stderr, "nvdimm-emu: %s: cannot be read\n", Options.ScenarioPath.c_str());
-    return 2;
-  }
   auto TheScenario = std::make_unique<Scenario>();
-  CHAR8 Error[ERROR_SIZE] = {};
-  if (!TheScenario->Read(Text.data(), Text.size(), Error, sizeof(Error))) {
-    std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.ScenarioPath.c_str(), Error);
+  if (!ReadScenarioFile(Options.ScenarioPath, &Text, TheScenario.get())) {
     return 2;
   }
   std::vector<StoreAccount> Accounts;

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "emulator/HostBoot.h"
 #include "server/Serve.h"
 
 namespace {
@@ -23,19 +24,6 @@ int ServeUsage() {
                "                   in OVMF\n"
                "  --timeout S      qemu: kill a boot that has not ended after S seconds (120)\n");
   return 2;
-}
-
-bool ParseCount(const char *Text, uint64_t *Value) {
-  char *End = nullptr;
-  if (Text[0] < '0' || Text[0] > '9') {
-    return false;
-  }
-  unsigned long long Parsed = std::strtoull(Text, &End, 10);
-  if (*End != '\0') {
-    return false;
-  }
-  *Value = Parsed;
-  return true;
 }
 
 }  // namespace
