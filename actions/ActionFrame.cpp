@@ -5,14 +5,14 @@
 #include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 
-namespace {
-
-/// Makes sure an ErrorMessage the component filled ends within its buffer.
-void TerminateErrorMessage(CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
-  ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE - 1] = '\0';
+const CHAR8 *OutcomeStatusText(EFI_STATUS Status) {
+  return Status == EFI_SUCCESS ? "Success" : "Failed";
 }
 
-}  // namespace
+const CHAR8 *ComponentMessage(CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
+  ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE - 1] = '\0';
+  return ErrorMessage;
+}
 
 bool ActionFrameBase::Load(const CHAR8 *ParseFormat) {
   UINTN Length = 0;
@@ -25,7 +25,7 @@ bool ActionFrameBase::Load(const CHAR8 *ParseFormat) {
   if (!mDocument) {
     // A parse that ran out of memory has no meaningful position.
     const CHAR8 *Position = JsonAllocationFailed() ? nullptr : cJSON_GetErrorPtr();
-    Fail(ParseFormat, Position);
+    ReportFormatted("Failed", ParseFormat, Position);
     return false;
   }
   return true;
@@ -47,36 +47,26 @@ UINT64 ActionFrameBase::Integer(const CHAR8 *Name, UINT64 Absent) const {
   return JsonIntegerValue(mBody.Get(), mDocument.Get(), Item, &Value) ? Value : Absent;
 }
 
-bool ActionFrameBase::Switch(const CHAR8 *Name) const {
+bool ActionFrameBase::IsTrue(const CHAR8 *Name) const {
   return cJSON_IsTrue(cJSON_GetObjectItem(mDocument.Get(), Name)) != 0;
 }
 
-void ActionFrameBase::Fail(const CHAR8 *Format, const CHAR8 *Argument) {
+void ActionFrameBase::ReportFormatted(const CHAR8 *StatusText, const CHAR8 *Format,
+                                      const CHAR8 *Argument) {
   BoundedFormat(mMessage, mMessageSize, Format, Argument);
-  Report("Failed", mMessage);
+  ReportText(StatusText, mMessage);
 }
 
-void ActionFrameBase::FailWith(const CHAR8 *Format,
-                               CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
-  TerminateErrorMessage(ErrorMessage);
-  Fail(Format, ErrorMessage);
+void ActionFrameBase::ReportText(const CHAR8 *StatusText, const CHAR8 *Text) {
+  (void)ReportAction(mRest, mRecord, StatusText, Text);
 }
 
-void ActionFrameBase::Outcome(EFI_STATUS Status, const CHAR8 *SuccessText,
-                              const CHAR8 *FailureFormat,
-                              CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
+void ActionFrameBase::ReportOutcome(EFI_STATUS Status, const CHAR8 *SuccessText,
+                                    const CHAR8 *FailureFormat,
+                                    CHAR8 (&ErrorMessage)[NVDIMM_ERROR_MESSAGE_SIZE]) {
   if (Status != EFI_SUCCESS) {
-    FailWith(FailureFormat, ErrorMessage);
+    ReportFormatted("Failed", FailureFormat, ComponentMessage(ErrorMessage));
     return;
   }
-  Report("Success", SuccessText);
-}
-
-void ActionFrameBase::Conclude(EFI_STATUS Status, const CHAR8 *Format, const CHAR8 *Argument) {
-  BoundedFormat(mMessage, mMessageSize, Format, Argument);
-  Report(Status == EFI_SUCCESS ? "Success" : "Failed", mMessage);
-}
-
-void ActionFrameBase::Report(const CHAR8 *StatusText, const CHAR8 *Text) {
-  (void)ReportAction(mRest, StatusText, Text);
+  ReportText("Success", SuccessText);
 }

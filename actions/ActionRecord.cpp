@@ -5,9 +5,6 @@
 
 namespace {
 
-/// The record reports go to while the poll dispatches; null otherwise.
-ActionRecord *mRecording = nullptr;
-
 /// Copies Source into Destination (Size bytes), cut to Size - 1 characters.
 /// Returns the length of Source.
 UINTN CopyCut(CHAR8 *Destination, UINTN Size, const CHAR8 *Source) {
@@ -44,26 +41,24 @@ void BeginRecording(ActionRecord *Record, const CHAR8 *ActionName, const CHAR8 *
   Record->UriLength = CopyCut(Record->Uri, sizeof(Record->Uri), ActionUri);
   Record->Status = nullptr;
   Record->Message[0] = '\0';
-  mRecording = Record;
 }
 
-void EndRecording() { mRecording = nullptr; }
-
-EFI_STATUS ReportAction(EFI_REST_PROTOCOL *Rest, const CHAR8 *StatusText, const CHAR8 *Message) {
+EFI_STATUS ReportAction(EFI_REST_PROTOCOL *Rest, ActionRecord *Record, const CHAR8 *StatusText,
+                        const CHAR8 *Message) {
   EFI_STATUS Status = PatchActionStatus(Rest, StatusText, Message);
-  if (mRecording != nullptr) {
+  if (Record != nullptr) {
     if (EFI_ERROR(Status)) {
-      mRecording->Status = StatusText;
-      (void)CopyCut(mRecording->Message, sizeof(mRecording->Message), Message);
-      mRecording->Unlanded = 1;
+      Record->Status = StatusText;
+      (void)CopyCut(Record->Message, sizeof(Record->Message), Message);
+      Record->Unlanded = 1;
     } else {
-      mRecording->Unlanded = 0;
+      Record->Unlanded = 0;
     }
   }
   return Status;
 }
 
-EFI_STATUS ResendRecordedReport(EFI_REST_PROTOCOL *Rest, ActionRecord *Record) {
+EFI_STATUS ResendKeptReport(EFI_REST_PROTOCOL *Rest, ActionRecord *Record) {
   EFI_STATUS Status = PatchActionStatus(Rest, Record->Status, Record->Message);
   if (!EFI_ERROR(Status)) {
     Record->Unlanded = 0;

@@ -21,8 +21,8 @@ UINT32 ReadRegionId(const CHAR8 *RegionId) {
 }  // namespace
 
 void CreateNamespaceAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
-                           NVDIMM_ACTION_PROTOCOL *Nvdimm) {
-  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest);
+                           NVDIMM_ACTION_PROTOCOL *Nvdimm, ActionRecord *Record) {
+  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest, Record);
   if (!Frame.Load("(UEFI UPDATE - CN): Error to parse Json file - %a\n")) {
     return;
   }
@@ -32,13 +32,13 @@ void CreateNamespaceAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
   PoolPtr<CHAR8> Mode = Frame.CopyString("Mode");
   UINT64 CapacityMiB = Frame.Integer("CapacityMiB", NO_CAPACITY);
   if (RegionId == NO_REGION || !Name || !Mode || CapacityMiB == NO_CAPACITY) {
-    Frame.Fail("(UEFI UPDATE - CN): Invalid Parameters for CreateNamespace");
+    Frame.ReportFormatted("Failed", "(UEFI UPDATE - CN): Invalid Parameters for CreateNamespace");
     return;
   }
 
   CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   EFI_STATUS Status =
       Nvdimm->CreateNamespace(RegionId, Name.Get(), CapacityMiB, Mode.Get(), ErrorMessage);
-  Frame.Outcome(Status, "(UEFI UPDATE): CreateNamespace performed Successfully",
-                "(UEFI UPDATE - CN):%a", ErrorMessage);
+  Frame.ReportOutcome(Status, "(UEFI UPDATE): CreateNamespace performed Successfully",
+                      "(UEFI UPDATE - CN):%a", ErrorMessage);
 }

@@ -22,20 +22,20 @@ bool ReadNamespaceId(const CHAR8 *Id, UINT16 *NamespaceId) {
 }  // namespace
 
 void DeleteNamespaceAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
-                           NVDIMM_ACTION_PROTOCOL *Nvdimm) {
-  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest);
+                           NVDIMM_ACTION_PROTOCOL *Nvdimm, ActionRecord *Record) {
+  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest, Record);
   if (!Frame.Load("(UEFI UPDATE - DN): Error to parse Json file - %a\n")) {
     return;
   }
 
   UINT16 NamespaceId = 0;
   if (!ReadNamespaceId(Frame.String("Id"), &NamespaceId)) {
-    Frame.Fail("(UEFI UPDATE - DN): Invalid Parameters for DeleteNameSpace");
+    Frame.ReportFormatted("Failed", "(UEFI UPDATE - DN): Invalid Parameters for DeleteNameSpace");
     return;
   }
 
   CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   EFI_STATUS Status = Nvdimm->DeleteNamespace(NamespaceId, ErrorMessage);
-  Frame.Outcome(Status, "(UEFI UPDATE): DeleteNamespace performed Successfully",
-                "(UEFI UPDATE - DN): %a", ErrorMessage);
+  Frame.ReportOutcome(Status, "(UEFI UPDATE): DeleteNamespace performed Successfully",
+                      "(UEFI UPDATE - DN): %a", ErrorMessage);
 }

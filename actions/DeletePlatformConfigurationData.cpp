@@ -26,39 +26,42 @@ bool ReadDimmId(const CHAR8 *DimmPhysicalId, UINT16 *DimmId) {
 
 /// Erases every module's configuration and reports the per-module results.
 /// The resource is not read.
-void DeleteAllModules(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest, NVDIMM_ACTION_PROTOCOL *Nvdimm) {
-  ActionFrame<SYSTEM_MESSAGE_SIZE> Frame(Uri, Rest);
+void DeleteAllModules(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest, NVDIMM_ACTION_PROTOCOL *Nvdimm,
+                      ActionRecord *Record) {
+  ActionFrame<SYSTEM_MESSAGE_SIZE> Frame(Uri, Rest, Record);
   CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   DIMM_RESULT_LIST Results = {};
   EFI_STATUS Status = Nvdimm->DeletePlatformConfigurationData(TRUE, nullptr, ErrorMessage, &Results);
   CHAR8 ResultText[DIMM_RESULT_TEXT_SIZE] = {};
   FormatDimmResults(Results, ResultText);
-  Frame.Conclude(Status, "(UEFI UPDATE - DPCD): %a", ResultText);
+  Frame.ReportFormatted(OutcomeStatusText(Status), "(UEFI UPDATE - DPCD): %a", ResultText);
 }
 
 }  // namespace
 
 void DeletePlatformConfigurationDataAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
-                                           NVDIMM_ACTION_PROTOCOL *Nvdimm) {
+                                           NVDIMM_ACTION_PROTOCOL *Nvdimm, ActionRecord *Record) {
   if (StrEqual(Uri, DELETE_PCD_URI)) {
-    DeleteAllModules(Uri, Rest, Nvdimm);
+    DeleteAllModules(Uri, Rest, Nvdimm, Record);
     return;
   }
 
-  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest);
+  ActionFrame<STATUS_MESSAGE_SIZE> Frame(Uri, Rest, Record);
   if (!Frame.Load("(UEFI UPDATE - DPCD): Error to parse Json file : %a")) {
     return;
   }
 
   UINT16 DimmId = 0;
   if (!ReadDimmId(Frame.String("DimmPhysicalId"), &DimmId)) {
-    Frame.Fail("(UEFI UPDATE - DPCD): Invalid Parameters for DeletePlatformConfiguration");
+    Frame.ReportFormatted("Failed",
+                          "(UEFI UPDATE - DPCD): Invalid Parameters for DeletePlatformConfiguration");
     return;
   }
 
   CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   DIMM_RESULT_LIST Results = {};
   EFI_STATUS Status = Nvdimm->DeletePlatformConfigurationData(FALSE, &DimmId, ErrorMessage, &Results);
-  Frame.Outcome(Status, "(UEFI UPDATE): DeletePlatformConfigurationData performed Successfully",
-                "(UEFI UPDATE - DPCD): %a", ErrorMessage);
+  Frame.ReportOutcome(Status,
+                      "(UEFI UPDATE): DeletePlatformConfigurationData performed Successfully",
+                      "(UEFI UPDATE - DPCD): %a", ErrorMessage);
 }

@@ -1,8 +1,8 @@
 #include "actions/Poll.h"
 
 #include "actions/ActionRecord.h"
+#include "actions/ActionStatusReader.h"
 #include "actions/Handlers.h"
-#include "core/Json.h"
 #include "core/Pool.h"
 #include "redfish/ActionStatusClient.h"
 
@@ -24,15 +24,10 @@ constexpr DispatchEntry DISPATCH_TABLE[] = {
 
 constexpr const CHAR8 *GOAL_COMPLETED_MESSAGE = "(UEFI UPDATE): CreateGoal performed Successfully";
 
-const CHAR8 *StringMember(const cJSON *Document, const CHAR8 *Name) {
-  const cJSON *Item = cJSON_GetObjectItem(Document, Name);
-  return cJSON_IsString(Item) ? Item->valuestring : nullptr;
-}
-
 }  // namespace
 
 EFI_STATUS DispatchAction(const CHAR8 *ActionName, const CHAR8 *ActionUri, EFI_REST_PROTOCOL *Rest,
-                          NVDIMM_ACTION_PROTOCOL *Nvdimm) {
+                          NVDIMM_ACTION_PROTOCOL *Nvdimm, ActionRecord *Record) {
   UINTN Length = AsciiStrLen(ActionUri);
   auto Uri = PoolPtr<CHAR16>::AllocateZeroed(Length + 1);
   if (!Uri) {
@@ -45,7 +40,7 @@ EFI_STATUS DispatchAction(const CHAR8 *ActionName, const CHAR8 *ActionUri, EFI_R
   }
   for (const DispatchEntry &Entry : DISPATCH_TABLE) {
     if (AsciiStrEqual(ActionName, Entry.Name)) {
-      Entry.Handler(Uri.Get(), Rest, Nvdimm);
+      Entry.Handler(Uri.Get(), Rest, Nvdimm, Record);
       break;
     }
   }
@@ -62,42 +57,24 @@ EFI_STATUS PollActionStatus(ActionContext *Context) {
     return Status;
   }
 
-  PoolPtr<CHAR8> Body;
-  UINTN Length = 0;
-  Status = GetResource(Context->Rest, ACTION_STATUS_URI, Body.Receive(), &Length);
+  ActionStatusReader Reading;
+  Status = Reading.Read(Context->Rest, Context->Record);
+  // A warning ends the poll: nothing it read is acted upon.
   if (Status != EFI_SUCCESS) {
     return Status;
   }
-  if (Length == 0 || !Body) {
-    return EFI_SUCCESS;
-  }
-
-  JsonDocument Document(cJSON_Parse(Body.Get()));
-  if (!Document) {
-    return EFI_LOAD_ERROR;
-  }
-
-  const CHAR8 *State = StringMember(Document.Get(), "Status");
-  if (State == nullptr) {
-    return EFI_SUCCESS;
-  }
-  if (AsciiStrEqual(State, "Issued")) {
-    const CHAR8 *ActionName = StringMember(Document.Get(), "ActionName");
-    const CHAR8 *ActionUri = StringMember(Document.Get(), "ActionUri");
-    if (ActionName != nullptr && ActionUri != nullptr) {
+  switch (Reading.Kind) {
+    case ACTION_STATUS_KIND::KeptAction:
       // Carried out already in this boot, its report lost: only the report
       // goes again.
-      if (RecordHoldsAction(Context->Record, ActionName, ActionUri)) {
-        return ResendRecordedReport(Context->Rest, &Context->Record);
-      }
-      BeginRecording(&Context->Record, ActionName, ActionUri);
-      Status = DispatchAction(ActionName, ActionUri, Context->Rest, Context->Nvdimm);
-      EndRecording();
-      return Status;
-    }
-  } else if (AsciiStrEqual(State, "Inprogress") &&
-             cJSON_GetObjectItem(Document.Get(), "ActionName") != nullptr) {
-    return PatchActionStatus(Context->Rest, "Success", GOAL_COMPLETED_MESSAGE);
+      return ResendKeptReport(Context->Rest, &Context->Record);
+    case ACTION_STATUS_KIND::IssuedAction:
+      BeginRecording(&Context->Record, Reading.ActionName, Reading.ActionUri);
+      return DispatchAction(Reading.ActionName, Reading.ActionUri, Context->Rest, Context->Nvdimm,
+                            &Context->Record);
+    case ACTION_STATUS_KIND::Inprogress:
+      return PatchActionStatus(Context->Rest, "Success", GOAL_COMPLETED_MESSAGE);
+    default:
+      return EFI_SUCCESS;
   }
-  return EFI_SUCCESS;
 }

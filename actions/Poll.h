@@ -11,7 +11,10 @@
 [[nodiscard]] EFI_STATUS PollActionStatus(ActionContext *Context);
 
 /// Widens ActionUri to UCS-2 and runs the handler named by ActionName (exact
-/// match; an unknown name runs nothing). EFI_OUT_OF_RESOURCES when the URI
-/// cannot be widened, otherwise EFI_SUCCESS whatever the handler did.
-[[nodiscard]] EFI_STATUS DispatchAction(const CHAR8 *ActionName, const CHAR8 *ActionUri, EFI_REST_PROTOCOL *Rest,
-                          NVDIMM_ACTION_PROTOCOL *Nvdimm);
+/// match; an unknown name runs nothing). Record, when given, keeps the
+/// handler's report should the service not accept it (BeginRecording made
+/// it this action's record). EFI_OUT_OF_RESOURCES when the URI cannot be
+/// widened, otherwise EFI_SUCCESS whatever the handler did.
+[[nodiscard]] EFI_STATUS DispatchAction(const CHAR8 *ActionName, const CHAR8 *ActionUri,
+                                        EFI_REST_PROTOCOL *Rest, NVDIMM_ACTION_PROTOCOL *Nvdimm,
+                                        ActionRecord *Record = nullptr);

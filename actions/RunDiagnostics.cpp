@@ -28,12 +28,12 @@ constexpr const CHAR8 *NO_RESULT_MESSAGE =
     "(UEFI UPDATE - RD): RunDiagnostics returned no result message";
 
 void BuildTestList(const ActionFrameBase &Frame, CHAR8 (&Tests)[TEST_LIST_SIZE]) {
-  if (Frame.Switch("ExecuteAll")) {
+  if (Frame.IsTrue("ExecuteAll")) {
     (void)BoundedAppend(Tests, sizeof(Tests), "All");
     return;
   }
   for (const TestSwitch &Switch : TEST_SWITCHES) {
-    if (!Frame.Switch(Switch.Member)) {
+    if (!Frame.IsTrue(Switch.Member)) {
       continue;
     }
     if (Tests[0] != '\0') {
@@ -46,9 +46,9 @@ void BuildTestList(const ActionFrameBase &Frame, CHAR8 (&Tests)[TEST_LIST_SIZE])
 }  // namespace
 
 void RunDiagnosticsAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
-                          NVDIMM_ACTION_PROTOCOL *Nvdimm) {
+                          NVDIMM_ACTION_PROTOCOL *Nvdimm, ActionRecord *Record) {
   PoolPtr<CHAR8> ResultMessage;
-  ActionFrame<PARSE_MESSAGE_SIZE> Frame(Uri, Rest);
+  ActionFrame<PARSE_MESSAGE_SIZE> Frame(Uri, Rest, Record);
   if (!Frame.Load("(UEFI UPDATE - RD)Error to parse Json file : %a")) {
     return;
   }
@@ -69,6 +69,6 @@ void RunDiagnosticsAction(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest,
   }
 
   EFI_STATUS Status = Nvdimm->RunDiagnostics(AllDimms, &DimmId, Tests, ResultMessage.Receive());
-  Frame.Report(Status == EFI_SUCCESS ? "Success" : "Failed",
-               ResultMessage ? ResultMessage.Get() : NO_RESULT_MESSAGE);
+  Frame.ReportText(OutcomeStatusText(Status),
+                   ResultMessage ? ResultMessage.Get() : NO_RESULT_MESSAGE);
 }

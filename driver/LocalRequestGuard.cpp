@@ -1,6 +1,5 @@
 #include "actions/ActionRecord.h"
-#include "core/Json.h"
-#include "core/Pool.h"
+#include "actions/ActionStatusReader.h"
 #include "core/ProtocolLookup.h"
 #include "platform/Guids.h"
 #include "driver/Driver.h"
@@ -17,27 +16,16 @@ constexpr const CHAR8 *ABORT_MESSAGE =
 }  // namespace
 
 void AbortRemoteAction(ActionContext *Context) {
-  PoolPtr<CHAR8> Body;
-  UINTN Length = 0;
-  EFI_STATUS Status = GetResource(Context->Rest, ACTION_STATUS_URI, Body.Receive(), &Length);
-  if (EFI_ERROR(Status) || Length == 0 || !Body) {
-    return;
-  }
-  JsonDocument Document(cJSON_Parse(Body.Get()));
-  if (!Document) {
-    return;
-  }
-  const cJSON *State = cJSON_GetObjectItem(Document.Get(), "Status");
-  if (cJSON_IsString(State) && AsciiStrEqual(State->valuestring, "Issued")) {
+  ActionStatusReader Reading;
+  (void)Reading.Read(Context->Rest, Context->Record);
+  if (Reading.Kind == ACTION_STATUS_KIND::KeptAction) {
     // An action this boot carried out is no longer waiting, whatever the
     // service still shows: its own report goes again, never the abort.
-    const cJSON *Name = cJSON_GetObjectItem(Document.Get(), "ActionName");
-    const cJSON *Uri = cJSON_GetObjectItem(Document.Get(), "ActionUri");
-    if (cJSON_IsString(Name) && cJSON_IsString(Uri) &&
-        RecordHoldsAction(Context->Record, Name->valuestring, Uri->valuestring)) {
-      (void)ResendRecordedReport(Context->Rest, &Context->Record);
-      return;
-    }
+    (void)ResendKeptReport(Context->Rest, &Context->Record);
+    return;
+  }
+  if (Reading.Kind == ACTION_STATUS_KIND::Issued ||
+      Reading.Kind == ACTION_STATUS_KIND::IssuedAction) {
     CHAR8 Message[ABORT_MESSAGE_SIZE] = {};
     BoundedFormat(Message, sizeof(Message), ABORT_MESSAGE);
     (void)PatchActionStatus(Context->Rest, "Failed", Message);

@@ -72,7 +72,7 @@ TEST_F(ActionFrameTest, UnterminatedErrorMessageIsCutTo79Bytes) {
     Rest.Requests.clear();
     Rest.Body = Path.Body;
     Path.Handler(u"/redfish/v1/Systems/Self/Memory/1/Actions/Oem/Velk/VIZ.Action", &Rest.Protocol,
-                 &Nvdimm);
+                 &Nvdimm, nullptr);
     ASSERT_EQ(Rest.Requests.size(), 2u) << Path.Name;
     std::string Expected = "{\n\t\"Status\":\t\"Failed\",\n\t\"StatusMessage\":\t\"" +
                            std::string(Path.Prefix) + std::string(79, 'E') + "\"\n}";
