@@ -3,10 +3,10 @@
 #include <valgrind/callgrind.h>
 
 #include <chrono>
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 
+#include "boot/HostBoot.h"
 #include "core/BootServices.h"
 #include "core/Json.h"
 #include "emulator/Firmware.h"
@@ -50,11 +50,15 @@ void BenchLeavePlatform(void *Context) {
   }
 }
 
-// A reset leaves the driver's frames through here, as nvdimm-emu's does.
-std::jmp_buf mResetJump;
+struct ACTION_RUN {
+  void (*Action)(BenchPlatform &Platform, void *Argument);
+  BenchPlatform *Platform;
+  void *Argument;
+};
 
-[[noreturn]] void OnReset(void * /*Context*/, EFI_RESET_TYPE /*Type*/, Side /*By*/) {
-  std::longjmp(mResetJump, 1);
+void RunActionBody(void *Context) {
+  auto *Run = static_cast<ACTION_RUN *>(Context);
+  Run->Action(*Run->Platform, Run->Argument);
 }
 
 void StartAsDriver(Firmware &Machine) {
@@ -69,7 +73,6 @@ void StartAsDriver(Firmware &Machine) {
 BenchPlatform::BenchPlatform(const std::string &ScenarioText) {
   Firmware &Machine = Firmware::Instance();
   Machine.PowerOn();
-  Machine.SetResetHandler(OnReset, nullptr);
   Machine.Pool().SetQuarantineLimit(0);
   gBS = Machine.BootServices();
   // One allocator serves the platform and the driver: the pool charges
@@ -106,11 +109,8 @@ BenchPlatform::~BenchPlatform() {
 }
 
 bool BenchPlatform::Run(void (*Action)(BenchPlatform &Platform, void *Argument), void *Argument) {
-  if (setjmp(mResetJump) != 0) {
-    return true;
-  }
-  Action(*this, Argument);
-  return false;
+  ACTION_RUN Run = {Action, this, Argument};
+  return RunUntilReset(Firmware::Instance(), RunActionBody, &Run).Reset;
 }
 
 void BenchPlatform::Reboot() {

@@ -40,7 +40,7 @@ else()
   if(NOT EXISTS ${NVDIMM_CJSON_TREE}/cJSON.c)
     message(STATUS "Fetching Debian's cJSON ${NVDIMM_CJSON_HOST_VERSION} source package")
     execute_process(
-      COMMAND sh ${CMAKE_SOURCE_DIR}/efi/fetch-cjson.sh ${CMAKE_BINARY_DIR}/efi
+      COMMAND bash ${CMAKE_SOURCE_DIR}/efi/fetch-cjson.sh ${CMAKE_BINARY_DIR}/efi
               ${NVDIMM_CJSON_HOST_VERSION}
       RESULT_VARIABLE fetch_result)
     if(NOT fetch_result EQUAL 0)

@@ -1,25 +1,28 @@
 #include "fuzz/FuzzMachine.h"
 
-#include <csetjmp>
-
+#include "boot/HostBoot.h"
 #include "core/BootServices.h"
 #include "core/Json.h"
 #include "platform/Guids.h"
 
 namespace {
 
-// A reset leaves the driver's frames through here, as nvdimm-emu does.
-std::jmp_buf mResetJump;
+struct DRIVER_RUN {
+  Firmware *Machine;
+  void (*Body)(void *Context);
+  void *Context;
+};
 
-[[noreturn]] void OnReset(void * /*Context*/, EFI_RESET_TYPE /*Type*/, Side /*By*/) {
-  std::longjmp(mResetJump, 1);
+void RunDriverBody(void *Context) {
+  auto *Run = static_cast<DRIVER_RUN *>(Context);
+  Run->Machine->SetSide(Side::Driver);
+  Run->Body(Run->Context);
 }
 
 }  // namespace
 
 FuzzMachine::FuzzMachine() : mMachine(Firmware::Instance()) {
   mMachine.PowerOn();
-  mMachine.SetResetHandler(OnReset, nullptr);
   mMachine.BeginBoot();
   // What the driver's entry records before anything else.
   gST = mMachine.SystemTable();
@@ -46,15 +49,12 @@ VOID *FuzzMachine::AllocateContext(UINTN Size) {
 }
 
 bool FuzzMachine::RunAsDriver(void (*Body)(void *Context), void *Context) {
-  if (setjmp(mResetJump) != 0) {
-    // The jump skipped every destructor on the way, the side's included.
-    mMachine.SetSide(Side::Platform);
-    return true;
-  }
-  mMachine.SetSide(Side::Driver);
-  Body(Context);
+  DRIVER_RUN Run = {&mMachine, Body, Context};
+  RESET_SEEN Seen = RunUntilReset(mMachine, RunDriverBody, &Run);
+  // After a reset the jump skipped every destructor on the way, a side's
+  // scope included.
   mMachine.SetSide(Side::Platform);
-  return false;
+  return Seen.Reset;
 }
 
 void FuzzMachine::CheckClean(bool AfterReset) {

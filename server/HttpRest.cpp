@@ -6,22 +6,6 @@
 
 #include "sim/common/HttpNames.h"
 
-namespace {
-
-/// Whether Text can go on a header line as it stands.
-bool FitsHeader(const CHAR8 *Text) {
-  for (; *Text != '\0'; Text++) {
-    if (*Text == '\r' || *Text == '\n') {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool SameName(const CHAR8 *Name, const char *Known) { return strcasecmp(Name, Known) == 0; }
-
-}  // namespace
-
 HttpRest::HttpRest(const std::string &BaseUrl, const std::string &Token, const std::string &User,
                    const std::string &Password)
     : mClient(std::make_unique<httplib::Client>(BaseUrl)), mToken(Token), mRemote{Send, this} {
@@ -57,13 +41,9 @@ bool HttpRest::Send(void *Context, const EFI_HTTP_MESSAGE *Request, const CHAR8 
   // The driver's own headers travel; the framing ones are the HTTP code's.
   for (UINTN Index = 0; Request->Headers != nullptr && Index < Request->HeaderCount; Index++) {
     const EFI_HTTP_HEADER &Header = Request->Headers[Index];
-    if (Header.FieldName == nullptr || Header.FieldValue == nullptr ||
-        SameName(Header.FieldName, "Content-Length") || SameName(Header.FieldName, "Host") ||
-        SameName(Header.FieldName, "Connection") || !FitsHeader(Header.FieldName) ||
-        !FitsHeader(Header.FieldValue)) {
-      continue;
+    if (HttpHeaderTravels(Header.FieldName, Header.FieldValue)) {
+      Out.headers.emplace(Header.FieldName, Header.FieldValue);
     }
-    Out.headers.emplace(Header.FieldName, Header.FieldValue);
   }
   if (!Self->mToken.empty()) {
     Out.headers.emplace("X-Auth-Token", Self->mToken);

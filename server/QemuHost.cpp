@@ -12,19 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "qemu/runner/ChannelReader.h"
-#include "qemu/ChannelFormat.h"
 #include "qemu/RestChannelFormat.h"
+#include "qemu/runner/QemuBoots.h"
+#include "sim/common/HttpNames.h"
 
 namespace {
-
-constexpr unsigned MAX_BOOTS_IN_A_ROW = 8;
-
-std::string ProgramFolder() {
-  std::error_code Ignored;
-  std::filesystem::path Program = std::filesystem::read_symlink("/proc/self/exe", Ignored);
-  return Program.empty() ? std::string("./") : Program.parent_path().string() + "/";
-}
 
 bool WriteAll(int Socket, const std::string &Bytes) {
   size_t Done = 0;
@@ -113,10 +105,13 @@ void Relay(const QemuHostSetup &Setup, const std::string &Path, const std::atomi
       std::string Field = Headers.substr(Start, End - Start);
       Start = End == std::string::npos ? Headers.size() : End + 2;
       size_t Colon = Field.find(": ");
+      if (Colon == std::string::npos) {
+        continue;
+      }
       std::string Name = Field.substr(0, Colon);
-      if (Colon != std::string::npos && strcasecmp(Name.c_str(), "Content-Length") != 0 &&
-          strcasecmp(Name.c_str(), "Host") != 0) {
-        Out.headers.emplace(Name, Field.substr(Colon + 2));
+      std::string Value = Field.substr(Colon + 2);
+      if (HttpHeaderTravels(Name.c_str(), Value.c_str())) {
+        Out.headers.emplace(Name, Value);
       }
     }
     Out.headers.emplace("X-Auth-Token", Setup.DriverToken);
@@ -155,8 +150,8 @@ bool QemuHost::Prepare(const QemuHostSetup &Setup, std::string *Problem) {
   mDirectory = Template;
   QemuSetup Machine;
   Machine.Directory = mDirectory;
-  Machine.PlatformImage = ProgramFolder() + "../qemu/NvdimmPlatform.efi";
-  Machine.DriverImage = ProgramFolder() + "../efi/NvdimmRemoteActionDxe.efi";
+  Machine.PlatformImage = DefaultPlatformImage();
+  Machine.DriverImage = DefaultDriverImage();
   Machine.ScenarioPath = Setup.ScenarioPath;
   Machine.Account = Setup.Account;
   Machine.TimeoutSeconds = Setup.TimeoutSeconds;
@@ -165,56 +160,32 @@ bool QemuHost::Prepare(const QemuHostSetup &Setup, std::string *Problem) {
 }
 
 bool QemuHost::RunBoots(unsigned *Boot, const char *Why, std::string *Problem) {
-  for (unsigned InRow = 1; InRow <= MAX_BOOTS_IN_A_ROW; InRow++) {
-    unsigned Number = ++*Boot;
+  std::string Socket = mDirectory + "/rest.sock";
+  std::atomic<bool> Over{false};
+  std::thread Relaying;
+  QEMU_BOOT_SINK Sink;
+  Sink.BeforeBoot = [this, &Why](unsigned Number) {
     mAccount("boot " + std::to_string(Number) + " (" + Why + ", in QEMU)");
     Why = "the image's next boot";
-    std::string Channel;
-    std::atomic<bool> Over{false};
-    std::string Socket = mDirectory + "/rest.sock";
+  };
+  // Each boot's QEMU listens on the socket afresh; the relay follows it.
+  Sink.MachineStarting = [this, &Socket, &Over, &Relaying](unsigned) {
     std::remove(Socket.c_str());
-    std::thread Relaying(Relay, std::cref(mSetup), Socket, std::cref(Over));
-    bool Booted = mMachine.PutState(mState, Problem) && mMachine.Boot(Number, &Channel, Problem);
+    Over = false;
+    Relaying = std::thread(Relay, std::cref(mSetup), Socket, std::cref(Over));
+  };
+  Sink.MachineStopped = [&Over, &Relaying](unsigned) {
     Over = true;
     Relaying.join();
-    if (!Booted) {
-      return false;
+  };
+  std::FILE *Trace = mTrace;
+  Sink.Event = [Trace](const std::string &Line, std::string *) {
+    if (Trace != nullptr) {
+      std::fwrite(Line.data(), 1, Line.size(), Trace);
+      std::fputc('\n', Trace);
     }
-    std::vector<ChannelRecord> Records;
-    if (!SplitChannel(Channel, &Records, Problem)) {
-      return false;
-    }
-    bool RunOver = false;
-    for (const ChannelRecord &Record : Records) {
-      switch (Record.Tag) {
-        case CHANNEL_EVENT:
-          if (mTrace != nullptr) {
-            std::fwrite(Record.Payload.data(), 1, Record.Payload.size(), mTrace);
-            std::fputc('\n', mTrace);
-          }
-          break;
-        case CHANNEL_ACCOUNT:
-          mAccount(Record.Payload);
-          break;
-        case CHANNEL_NEXT_BOOT:
-        case CHANNEL_KEPT_STATE:
-          mState = Record.Payload;
-          break;
-        case CHANNEL_RUN_OVER:
-          RunOver = true;
-          break;
-        case CHANNEL_FAILURE:
-          *Problem =
-              "boot " + std::to_string(Number) + ": the platform image failed: " + Record.Payload;
-          return false;
-        default:
-          break;
-      }
-    }
-    if (RunOver) {
-      return true;
-    }
-  }
-  *Problem = "the platform image asked for more than 8 boots in a row";
-  return false;
+    return true;
+  };
+  Sink.Account = mAccount;
+  return RunQemuBoots(mMachine, Sink, Boot, &mState, Problem);
 }

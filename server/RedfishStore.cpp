@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "sim/common/MergeObject.h"
+
 using Json = nlohmann::ordered_json;
 
 namespace {
@@ -97,19 +99,29 @@ StoreResponse NotAllowed(const std::string &Allow) {
   return Response;
 }
 
-/// Moves the members of Patch into Target: a member Target has is replaced in
-/// place (objects are merged the same way), a new one is appended; the
-/// simulated service's rules.
-void MergeObject(Json &Target, const Json &Patch) {
-  for (auto Member = Patch.begin(); Member != Patch.end(); ++Member) {
-    auto Existing = Target.find(Member.key());
-    if (Existing != Target.end() && Existing->is_object() && Member->is_object()) {
-      MergeObject(*Existing, *Member);
+/// nlohmann's JSON under the merge rule of sim/common/MergeObject.h.
+struct StoreTree {
+  using Node = Json;
+  using Cursor = Json::iterator;
+  static Cursor Begin(Node *Object) { return Object->begin(); }
+  static bool AtEnd(Node *Object, Cursor Member) { return Member == Object->end(); }
+  static Cursor After(Cursor Member) { return std::next(Member); }
+  static const std::string &Name(Cursor Member) { return Member.key(); }
+  static Node *Value(Cursor Member) { return &*Member; }
+  static bool IsObject(const Node *Value) { return Value->is_object(); }
+  static Node *Find(Node *Object, const std::string &Name) {
+    auto Found = Object->find(Name);
+    return Found != Object->end() ? &*Found : nullptr;
+  }
+  static void Put(Node *Target, Node *Existing, Node *Patch, Cursor Member) {
+    (void)Patch;
+    if (Existing != nullptr) {
+      *Existing = std::move(*Member);
     } else {
-      Target[Member.key()] = *Member;
+      (*Target)[Member.key()] = std::move(*Member);
     }
   }
-}
+};
 
 /// Decodes base64 (standard alphabet, padding optional); false for anything else.
 bool DecodeBase64(const std::string &Text, std::string *Out) {
@@ -418,7 +430,7 @@ StoreResponse RedfishStore::ServeDocument(const StoreRequest &Request, size_t In
   // A stored body that is not an object (a broken raw one) has nothing to keep.
   Json Merged = Parse(Body);
   if (Merged.is_object()) {
-    MergeObject(Merged, Patch);
+    MergeObject<StoreTree>(&Merged, &Patch);
   } else {
     Merged = Patch;
   }

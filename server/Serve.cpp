@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <csetjmp>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -12,11 +11,10 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "driver/Driver.h"
-#include "emulator/Firmware.h"
-#include "emulator/HostBoot.h"
+#include "boot/HostBoot.h"
 #include "emulator/PlatformHooks.h"
-#include "emulator/TraceOutput.h"
+#include "host/ScenarioFile.h"
+#include "host/TraceOutput.h"
 #include "server/HttpFrontEnd.h"
 #include "server/HttpRest.h"
 #include "server/QemuHost.h"
@@ -25,8 +23,6 @@
 #include "sim/platform/PlatformRunner.h"
 
 namespace {
-
-constexpr UINT32 MAX_BOOTS_IN_A_ROW = 8;
 
 std::atomic<bool> mStopAsked{false};
 
@@ -104,18 +100,6 @@ class ExchangeQueue {
   std::vector<HTTP_EXCHANGE> mWaiting;
 };
 
-// A reset leaves the boot through here, as in nvdimm-emu run.
-std::jmp_buf mResetJump;
-EFI_RESET_TYPE mResetType = EfiResetCold;
-Side mResetBy = Side::Platform;
-
-[[noreturn]] void OnReset(void *Context, EFI_RESET_TYPE Type, Side By) {
-  (void)Context;
-  mResetType = Type;
-  mResetBy = By;
-  std::longjmp(mResetJump, 1);
-}
-
 /// The "final" event, from the store's documents.
 void EmitFinal(Trace &Log, RedfishStore &Store) {
   cJSON *Event = Log.NewEvent("final");
@@ -168,70 +152,16 @@ bool IsLoopback(const std::string &Host) {
   return Host == "localhost" || Host == "::1" || Host.compare(0, 4, "127.") == 0;
 }
 
-/// The emulated host: the machine, the platform and the boots so far.
-struct HOST_TWIN {
-  Firmware &Machine;
-  const Scenario &TheScenario;
-  PlatformRunner &Runner;
-  Trace &Log;
-  ACCOUNT &Account;
-  bool Quiet;
-  UINT32 Boot;  ///< the last boot that ran (0: none yet)
-};
-
-/// Runs the boot that BeginBoot started; true when the driver reset the
-/// host. A reset comes back here through longjmp, so this frame has no
-/// locals to lose.
-bool RunBoot(HOST_TWIN &Twin) {
-  if (setjmp(mResetJump) == 0) {
-    (void)Twin.Runner.RunBoot(Twin.Runner.PlanOf(Twin.Boot), Twin.Machine.SystemTable(),
-                              StartDriverOnHost, nullptr);
-    Twin.Machine.EndBoot();
-    return false;
-  }
-  Twin.Machine.EndBoot();
-  EmitReset(Twin.Log, mResetType, mResetBy);
-  return mResetBy == Side::Driver;
-}
-
-/// Runs boots: the scenario's listed ones (Listed), then one more after every
-/// reset that the driver makes.
-void RunBoots(HOST_TWIN &Twin, bool Listed, const char *Why) {
-  for (UINT32 InRow = 1;; InRow++) {
-    UINT32 Boot = ++Twin.Boot;
-    Twin.Machine.BeginBoot();
-    Twin.Log.SetBoot(Boot);
-    if (!Twin.Quiet) {
-      WriteLine(Twin.Account, "boot " + std::to_string(Boot) + " (" + Why + ")\n");
-    }
-    bool ResetByDriver = RunBoot(Twin);
-    InstallPlatformJsonAllocator();
-    EmitLeak(Twin.Log, Twin.Machine.DriverHeld());
-    for (const std::string &Problem : Twin.Machine.TakeProblems()) {
-      std::string Line = "problem: " + Problem;
-      Twin.Log.Note(Line.c_str());
-    }
-    bool More = (Listed && Boot < Twin.TheScenario.Parts().BootCount()) || ResetByDriver;
-    if (!More) {
-      break;
-    }
-    if (InRow == MAX_BOOTS_IN_A_ROW) {
-      Twin.Log.Note("the host stops rebooting after 8 boots in a row");
-      break;
-    }
-    Why = ResetByDriver ? "reset by the driver" : "the scenario's next boot";
-  }
-}
-
-void SaveMachine(HOST_TWIN &Twin, StateFile *State, RedfishStore &Store) {
+void SaveMachine(PlatformRunner &Runner, UINT32 Boot, Trace &Log, StateFile *State,
+                 RedfishStore &Store) {
   if (State == nullptr) {
     return;
   }
-  char *Nvdimm = Twin.Runner.Nvdimm().SaveState();
-  State->SetMachine(Nvdimm != nullptr ? Nvdimm : "", Twin.Boot);
+  char *Nvdimm = Runner.Nvdimm().SaveState();
+  State->SetMachine(Nvdimm != nullptr ? Nvdimm : "", Boot);
   cJSON_free(Nvdimm);
   if (!State->Write(Store, true)) {
-    Twin.Log.Note("the state file cannot be written");
+    Log.Note("the state file cannot be written");
   }
 }
 
@@ -240,7 +170,6 @@ void SaveMachine(HOST_TWIN &Twin, StateFile *State, RedfishStore &Store) {
 int ServeScenario(const ServeOptions &Options) {
   Firmware &Machine = Firmware::Instance();
   Machine.PowerOn();
-  Machine.SetResetHandler(OnReset, nullptr);
   InstallPlatformJsonAllocator();
 
   std::string Text;
@@ -303,7 +232,13 @@ int ServeScenario(const ServeOptions &Options) {
   }
   auto Store = std::make_unique<RedfishStore>(std::move(Resources), std::move(Accounts));
 
-  HOST_TWIN Twin = {Machine, *TheScenario, *Runner, *Log, *Account, Options.Quiet, 0};
+  auto Boots = std::make_unique<HostBoots>(Machine, *Runner, *TheScenario, *Log);
+  if (!Options.Quiet) {
+    ACCOUNT &BootLines = *Account;
+    Boots->SetAnnounce([&BootLines](UINT32 Boot, const char *Why) {
+      WriteLine(BootLines, "boot " + std::to_string(Boot) + " (" + Why + ")\n");
+    });
+  }
   std::unique_ptr<StateFile> State;
   if (!Options.StatePath.empty()) {
     State = std::make_unique<StateFile>(Options.StatePath);
@@ -316,7 +251,7 @@ int ServeScenario(const ServeOptions &Options) {
                    Problem.empty() ? "holds an NVDIMM model that does not read" : Problem.c_str());
       return 2;
     }
-    Twin.Boot = Boot;
+    Boots->SetLastBoot(Boot);
   }
 
   ExchangeQueue Exchanges;
@@ -363,7 +298,9 @@ int ServeScenario(const ServeOptions &Options) {
   std::string Near = Options.Host == "0.0.0.0" ? "127.0.0.1" : Shown;
   HttpRest Producer(Scheme + "://" + Near + ":" + std::to_string(Port), Store->DriverToken(), "",
                     "");
-  Producer.BeforeSend([&Exchanges, &Twin, &HttpLog] { Exchanges.Emit(*HttpLog, Twin.Boot); });
+  HostBoots &TheBoots = *Boots;
+  Producer.BeforeSend(
+      [&Exchanges, &TheBoots, &HttpLog] { Exchanges.Emit(*HttpLog, TheBoots.LastBoot()); });
   Runner->Service().SetRemote(Producer.Remote());
 
   // With --platform qemu every boot is a QEMU run of the real images.
@@ -384,15 +321,15 @@ int ServeScenario(const ServeOptions &Options) {
       return 3;
     }
   }
-  auto Boots = [&](bool Listed, const char *Why) {
+  auto RunBoots = [&](bool Listed, const char *Why) {
     if (!Qemu) {
-      RunBoots(Twin, Listed, Why);
-      SaveMachine(Twin, State.get(), *Store);
+      Boots->RunBoots(Listed, Why);
+      SaveMachine(*Runner, Boots->LastBoot(), *Log, State.get(), *Store);
       return true;
     }
-    unsigned Boot = Twin.Boot;
+    unsigned Boot = Boots->LastBoot();
     bool Ran = Qemu->RunBoots(&Boot, Why, &Problem);
-    Twin.Boot = Boot;
+    Boots->SetLastBoot(Boot);
     if (!Ran) {
       std::fprintf(stderr, "nvdimm-emu: qemu: %s\n", Problem.c_str());
     }
@@ -410,7 +347,7 @@ int ServeScenario(const ServeOptions &Options) {
     Store->PowerOff();
   }
   int Result = 0;
-  if (Store->PoweredOn() && !Boots(true, "power on")) {
+  if (Store->PoweredOn() && !RunBoots(true, "power on")) {
     Result = 3;
     mStopAsked = true;
   }
@@ -418,8 +355,8 @@ int ServeScenario(const ServeOptions &Options) {
     auto Until =
         std::min(Deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
     bool Boot = Store->WaitForBoot(Until);
-    Exchanges.Emit(*HttpLog, Twin.Boot);
-    if (Boot && !Boots(false, "reset by the operator")) {
+    Exchanges.Emit(*HttpLog, Boots->LastBoot());
+    if (Boot && !RunBoots(false, "reset by the operator")) {
       Result = 3;
       break;
     }
@@ -427,14 +364,15 @@ int ServeScenario(const ServeOptions &Options) {
 
   Producer.Close();
   FrontEnd.Stop();
-  Exchanges.Emit(*HttpLog, Twin.Boot);
-  Log->SetBoot(Twin.Boot);
+  Exchanges.Emit(*HttpLog, Boots->LastBoot());
+  Log->SetBoot(Boots->LastBoot());
   EmitFinal(*Log, *Store);
-  SaveMachine(Twin, State.get(), *Store);
+  SaveMachine(*Runner, Boots->LastBoot(), *Log, State.get(), *Store);
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
   std::fflush(nullptr);
   Runner->Service().SetRemote(nullptr);
+  Boots.reset();
   Runner.reset();
   HttpLog.reset();
   Log.reset();

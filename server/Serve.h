@@ -24,7 +24,3 @@ struct ServeOptions {
 /// Exit status: 0 after a clean stop, 2 when the scenario, the listening
 /// address or the state file cannot be used.
 int ServeScenario(const ServeOptions &Options);
-
-/// nvdimm-emu serve's command line (argv[1] is "serve"): parses the options
-/// and serves; 2 with the usage for a command line that does not fit.
-int ServeMain(int argc, char **argv);

@@ -139,12 +139,7 @@ void PlatformBoot::NoteStack() {
 void PlatformBoot::EndBoot(bool Reset, EFI_RESET_TYPE ResetType) {
   bool ByDriver = Reset && !mPlatformResetting;
   if (Reset) {
-    cJSON *Event = mLog.NewEvent("reset");
-    if (Event != nullptr) {
-      (void)TraceAddString(Event, "type", ResetTypeName(ResetType));
-      (void)TraceAddString(Event, "by", ByDriver ? "driver" : "platform");
-      mLog.Emit(Event);
-    }
+    EmitResetEvent(mLog, ResetType, ByDriver);
   }
   // A reset from within the driver's entry ends the dispatch here.
   NoteDispatch();
@@ -153,7 +148,7 @@ void PlatformBoot::EndBoot(bool Reset, EFI_RESET_TYPE ResetType) {
 
   bool Listed = mBoot < mBootCount;
   if (Listed || ByDriver) {
-    if (mBoot < MAX_BOOTS) {
+    if (mBoot < MAX_BOOTS_IN_A_ROW) {
       SimBlock State = SaveCarriedState(mRunner, mBoot + 1,
                                         !Reset ? nullptr : ByDriver ? "driver" : "platform");
       if (!State) {
@@ -163,7 +158,7 @@ void PlatformBoot::EndBoot(bool Reset, EFI_RESET_TYPE ResetType) {
       ChannelWriteRecord(CHANNEL_NEXT_BOOT, State.Get());
       return;
     }
-    mLog.Note("the run stops after 8 boots");
+    NoteBootLimit(mLog);
   }
   if (mKeepState) {
     // The twin's store, not this image's copy, holds the resources: no

@@ -5,7 +5,7 @@
 // with what the next boot needs.
 //
 // A boot past the scenario's listed ones repeats the last listed one after a
-// reset by the driver; a run stops after MAX_BOOTS boots. The image decides
+// reset by the driver; a run stops after MAX_BOOTS_IN_A_ROW boots. The image decides
 // at the end of each boot whether another one follows, so that the runner on
 // the host only carries the state across.
 #pragma once
@@ -13,9 +13,6 @@
 #include "qemu/image/ResetHook.h"
 #include "qemu/image/StackGauge.h"
 #include "sim/platform/PlatformRunner.h"
-
-/// The most boots one run has, as on the host.
-constexpr UINT32 MAX_BOOTS = 8;
 
 class PlatformBoot {
  public:

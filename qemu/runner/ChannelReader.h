@@ -1,8 +1,6 @@
 // The runner's side of the trace channel (qemu/ChannelFormat.h): the records
-// of one boot, and trace lines turned back into the events the trace held.
+// of one boot. Their trace lines read back with sim/trace/TraceReader.h.
 #pragma once
-
-#include <cJSON.h>
 
 #include <string>
 #include <vector>
@@ -17,11 +15,3 @@ struct ChannelRecord {
 /// the image was writing) or a line is empty.
 [[nodiscard]] bool SplitChannel(const std::string &Bytes, std::vector<ChannelRecord> *Records,
                                 std::string *Error);
-
-/// Parses one trace line back into the event the platform's trace held: the
-/// writer's \u00xx escapes of bytes 0x80 to 0xFF become those bytes again
-/// (not the UTF-8 of U+0080..U+00FF), and numbers keep their text, so the
-/// account writer and the expectations see what they would see on the host.
-/// Null for a line that is not one JSON value. The caller releases the
-/// event with cJSON_Delete.
-[[nodiscard]] cJSON *ParseTraceLine(const std::string &Line);

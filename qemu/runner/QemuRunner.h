@@ -1,16 +1,15 @@
 // `nvdimm-emu run SCENARIO --platform qemu`: the scenario in real firmware.
 // Each boot is one run of QEMU with OVMF, booting the platform image
-// (qemu/) from a FAT disk; the image runs the boot's steps and dispatches the
-// driver's PE32+ image with LoadImage and StartImage. The runner collects the
-// trace from the image's channel, prints the readable account the image
-// wrote, carries the state across a reset to the next boot's disk, and checks
-// the scenario's expectations on the events, as the host run does. There are
-// no "leak" events: the firmware's pool does not tell who holds what.
+// (qemu/image/) from a FAT disk; the image runs the boot's steps and
+// dispatches the driver's PE32+ image with LoadImage and StartImage. The
+// runner collects the trace from the image's channel, prints the readable
+// account the image wrote, carries the state across a reset to the next
+// boot's disk, and checks the scenario's expectations on the events, as the
+// host run does. There are no "leak" events: the firmware's pool does not
+// tell who holds what.
 #pragma once
 
 #include <string>
-
-#include "emulator/HostPlatform.h"
 
 /// Exit status of a run whose virtual machine or platform image failed: a
 /// tool or image missing, QEMU failing or running out of time, the image
@@ -18,15 +17,17 @@
 constexpr int QEMU_PLATFORM_FAILED = 3;
 
 struct QemuOptions {
-  std::string PlatformImage;  ///< empty: ../qemu/NvdimmPlatform.efi beside nvdimm-emu's folder
-  std::string DriverImage;    ///< empty: ../efi/NvdimmRemoteActionDxe.efi likewise
+  std::string ScenarioPath;
+  std::string TracePath;      ///< as run's --trace: "" none, "-" standard output
+  bool Quiet = false;         ///< no readable account
+  std::string PlatformImage;  ///< empty: DefaultPlatformImage()
+  std::string DriverImage;    ///< empty: DefaultDriverImage()
   std::string KeepDirectory;  ///< empty: a temporary work directory, removed at the end
   unsigned TimeoutSeconds = 120;  ///< for each boot
 };
 
-/// Runs Options.ScenarioPath in QEMU. Exit status as RunScenario's (0, 1
+/// Runs Options.ScenarioPath in QEMU. Exit status as the host run's (0, 1
 /// when the expectations do not hold, 2 for a scenario that cannot be used,
 /// or one that injects allocation failures, which only the host can do),
-/// or QEMU_PLATFORM_FAILED. Options.Strict and Options.FailAllocation are
-/// refused (2): they concern the host's pool.
-int RunScenarioInQemu(const RunOptions &Options, const QemuOptions &Qemu);
+/// or QEMU_PLATFORM_FAILED.
+int RunScenarioInQemu(const QemuOptions &Options);

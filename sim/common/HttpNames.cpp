@@ -92,3 +92,42 @@ UINT32 HttpStatusNumberOf(UINT32 Code) {
   }
   return 0;
 }
+
+namespace {
+
+/// ASCII case-insensitive equality, as HTTP compares header names.
+bool SameHeaderName(const CHAR8 *A, const CHAR8 *B) {
+  for (; *A != '\0' && *B != '\0'; A++, B++) {
+    CHAR8 Left = *A >= 'A' && *A <= 'Z' ? static_cast<CHAR8>(*A - 'A' + 'a') : *A;
+    CHAR8 Right = *B >= 'A' && *B <= 'Z' ? static_cast<CHAR8>(*B - 'A' + 'a') : *B;
+    if (Left != Right) {
+      return false;
+    }
+  }
+  return *A == *B;
+}
+
+bool FitsHeaderLine(const CHAR8 *Text) {
+  for (; *Text != '\0'; Text++) {
+    if (*Text == '\r' || *Text == '\n') {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool HttpHeaderTravels(const CHAR8 *Name, const CHAR8 *Value) {
+  static constexpr const CHAR8 *FRAMING[] = {"Content-Length", "Host", "Connection",
+                                              "Transfer-Encoding"};
+  if (Name == nullptr || Value == nullptr || !FitsHeaderLine(Name) || !FitsHeaderLine(Value)) {
+    return false;
+  }
+  for (const CHAR8 *Framing : FRAMING) {
+    if (SameHeaderName(Name, Framing)) {
+      return false;
+    }
+  }
+  return true;
+}

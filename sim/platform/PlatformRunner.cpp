@@ -1,6 +1,7 @@
 #include "sim/platform/PlatformRunner.h"
 
 #include "platform/Guids.h"
+#include "sim/common/SimTextWriter.h"
 #include "sim/common/StatusNames.h"
 
 namespace {
@@ -32,6 +33,24 @@ const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type) {
     default:
       return "platformSpecific";
   }
+}
+
+void EmitResetEvent(Trace &Log, EFI_RESET_TYPE Type, bool ByDriver) {
+  cJSON *Event = Log.NewEvent("reset");
+  if (Event != nullptr) {
+    (void)TraceAddString(Event, "type", ResetTypeName(Type));
+    (void)TraceAddString(Event, "by", ByDriver ? "driver" : "platform");
+    Log.Emit(Event);
+  }
+}
+
+void NoteBootLimit(Trace &Log) {
+  CHAR8 Note[NOTE_SIZE] = {};
+  SimTextWriter Writer(Note, sizeof(Note));
+  Writer.Add("the run stops after ");
+  Writer.AddUint(MAX_BOOTS_IN_A_ROW);
+  Writer.Add(" boots in a row");
+  Log.Note(Note);
 }
 
 PlatformRunner::PlatformRunner(const Scenario &TheScenario, const PlatformHost &Host, Trace &Log)

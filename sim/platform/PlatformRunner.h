@@ -9,9 +9,22 @@
 #include "sim/scenario/Scenario.h"
 #include "sim/trace/Trace.h"
 
+/// The most boots that follow one another: a run of a scenario, or the boots
+/// that one reset of the twin's host sets off, stops after this many, so that
+/// a driver that resets at every boot cannot keep a run going for ever. The
+/// emulator, the platform image, the QEMU runner and the twin all stop here.
+constexpr UINT32 MAX_BOOTS_IN_A_ROW = 8;
+
 /// The trace's name of a reset type: "cold", "warm", "shutdown",
 /// "platformSpecific".
 const CHAR8 *ResetTypeName(EFI_RESET_TYPE Type);
+
+/// The "reset" event that ends a boot: its type, and whether the driver or
+/// the platform reset.
+void EmitResetEvent(Trace &Log, EFI_RESET_TYPE Type, bool ByDriver);
+
+/// The account's note that a run of boots stopped at MAX_BOOTS_IN_A_ROW.
+void NoteBootLimit(Trace &Log);
 
 /// Starts the driver the way the host dispatches it; returns its entry's
 /// status.

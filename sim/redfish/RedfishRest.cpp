@@ -3,6 +3,7 @@
 // record the "rest" event.
 #include "sim/common/ExactJson.h"
 #include "sim/common/HttpNames.h"
+#include "sim/common/MergeObject.h"
 #include "sim/redfish/RedfishService.h"
 #include "sim/common/SimTextWriter.h"
 
@@ -32,34 +33,39 @@ constexpr CHAR8 mNotAllowedBody[] =
     "{\"error\":{\"code\":\"Base.1.8.GeneralError\","
     "\"message\":\"The method is not allowed on the URI.\"}}";
 
-/// The first member of Object named exactly Name, or null.
-cJSON *FindExact(const cJSON *Object, const CHAR8 *Name) {
-  for (cJSON *Child = Object->child; Child != nullptr; Child = Child->next) {
-    if (Child->string != nullptr && SimStringEqual(Child->string, Name)) {
-      return Child;
-    }
+/// cJSON under the merge rule of sim/common/MergeObject.h: members move from
+/// the patch into the target.
+struct CjsonTree {
+  using Node = cJSON;
+  using Cursor = cJSON *;
+  static Cursor Begin(Node *Object) { return Object->child; }
+  static bool AtEnd(Node *Object, Cursor Member) {
+    (void)Object;
+    return Member == nullptr;
   }
-  return nullptr;
-}
-
-/// Moves the members of Patch into Target: a member Target has is replaced in
-/// place (objects are merged the same way), a new one is appended.
-void MergeObject(cJSON *Target, cJSON *Patch) {
-  while (Patch->child != nullptr) {
-    cJSON *Member = cJSON_DetachItemViaPointer(Patch, Patch->child);
-    cJSON *Existing = FindExact(Target, Member->string);
-    if (Existing != nullptr && cJSON_IsObject(Existing) && cJSON_IsObject(Member)) {
-      MergeObject(Existing, Member);
-      cJSON_Delete(Member);
-    } else if (Existing != nullptr) {
-      cJSON_ReplaceItemViaPointer(Target, Existing, Member);
+  static Cursor After(Cursor Member) { return Member->next; }
+  static const CHAR8 *Name(Cursor Member) { return Member->string; }
+  static Node *Value(Cursor Member) { return Member; }
+  static bool IsObject(const Node *Value) { return cJSON_IsObject(Value) != 0; }
+  static Node *Find(Node *Object, const CHAR8 *Name) {
+    for (cJSON *Child = Object->child; Child != nullptr; Child = Child->next) {
+      if (Child->string != nullptr && SimStringEqual(Child->string, Name)) {
+        return Child;
+      }
+    }
+    return nullptr;
+  }
+  static void Put(Node *Target, Node *Existing, Node *Patch, Cursor Member) {
+    cJSON *Taken = cJSON_DetachItemViaPointer(Patch, Member);
+    if (Existing != nullptr) {
+      cJSON_ReplaceItemViaPointer(Target, Existing, Taken);
     } else {
       // Appending to an object is appending to its child list; the member
       // keeps its name.
-      cJSON_AddItemToArray(Target, Member);
+      cJSON_AddItemToArray(Target, Taken);
     }
   }
-}
+};
 
 /// Copies Text into a fresh block handed to the driver.
 CHAR8 *DriverCopy(const PlatformHost &Host, const CHAR8 *Text, UINTN Length) {
@@ -223,7 +229,7 @@ bool RedfishService::AnswerService(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UIN
       // A body that is not an object (a broken raw one) has nothing to keep.
       SimJson Merged(ExactJsonParse(Held->Body, Held->BodyLength, nullptr, 0));
       if (cJSON_IsObject(Merged.Get())) {
-        MergeObject(Merged.Get(), Patch.Get());
+        MergeObject<CjsonTree>(Merged.Get(), Patch.Get());
       } else {
         Merged.Reset(Patch.Release());
       }

@@ -2,7 +2,7 @@
 // wrapped to their room without splitting a character.
 #include <gtest/gtest.h>
 
-#include "emulator/report/ReportText.h"
+#include "report/ReportText.h"
 
 namespace {
 

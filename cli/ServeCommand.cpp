@@ -1,9 +1,10 @@
-// The command line of nvdimm-emu serve.
+#include "cli/ServeCommand.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "emulator/HostBoot.h"
+#include "cli/CommandLine.h"
 #include "server/Serve.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "emulator/report/RunRecord.h"
+#include "report/RunRecord.h"
 
 #include <cJSON.h>
 
 #include <cstdlib>
 #include <memory>
 
-#include "qemu/runner/ChannelReader.h"
+#include "sim/trace/TraceReader.h"
 #include "sim/common/ExactJson.h"
 
 namespace {
@@ -146,7 +146,7 @@ bool ReadRunRecord(const std::string &Text, RunRecord *Record, std::string *Erro
     if (Line.find_first_not_of(" \t\r") == std::string::npos) {
       continue;
     }
-    JsonOwner Event(ParseTraceLine(Line));
+    JsonOwner Event(ParseTraceLine(Line.data(), Line.size()));
     const cJSON *Kind = Member(Event.get(), "event");
     UINT64 Boot = 0;
     const cJSON *BootItem = Member(Event.get(), "boot");

@@ -1,4 +1,4 @@
-#include "emulator/report/BootDiagram.h"
+#include "report/BootDiagram.h"
 
 #include <cJSON.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "emulator/report/ReportText.h"
+#include "report/ReportText.h"
 
 namespace {
 

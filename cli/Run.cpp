@@ -1,40 +1,21 @@
-#include "emulator/HostPlatform.h"
+#include "cli/Run.h"
 
-#include <csetjmp>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
-#include "driver/Driver.h"
-#include "emulator/Firmware.h"
-#include "emulator/HostBoot.h"
+#include "boot/HostBoot.h"
 #include "emulator/PlatformHooks.h"
-#include "emulator/TraceOutput.h"
+#include "host/ScenarioFile.h"
+#include "host/TraceOutput.h"
 #include "server/HttpRest.h"
 #include "sim/scenario/Expect.h"
-#include "sim/platform/PlatformRunner.h"
 
 namespace {
 
-constexpr UINT32 MAX_BOOTS = 8;
 constexpr UINTN ERROR_SIZE = 512;
 
 void WriteToFile(void *Context, const CHAR8 *Bytes, UINTN Length) {
   std::fwrite(Bytes, 1, Length, static_cast<std::FILE *>(Context));
-}
-
-// A reset leaves the boot through here: nothing after ResetSystem runs, as
-// on real hardware. Kept outside any frame that the jump abandons.
-std::jmp_buf mResetJump;
-EFI_RESET_TYPE mResetType = EfiResetCold;
-Side mResetBy = Side::Platform;
-
-[[noreturn]] void OnReset(void *Context, EFI_RESET_TYPE Type, Side By) {
-  (void)Context;
-  mResetType = Type;
-  mResetBy = By;
-  std::longjmp(mResetJump, 1);
 }
 
 }  // namespace
@@ -42,7 +23,6 @@ Side mResetBy = Side::Platform;
 int RunScenario(const RunOptions &Options) {
   Firmware &Machine = Firmware::Instance();
   Machine.PowerOn();
-  Machine.SetResetHandler(OnReset, nullptr);
   InstallPlatformJsonAllocator();
 
   std::string Text;
@@ -88,44 +68,13 @@ int RunScenario(const RunOptions &Options) {
   Machine.SetResetBehaviour(ResetMode != ResetSystemMode::Notifications,
                             ResetMode != ResetSystemMode::Group);
 
-  bool Faulty = false;
-  UINT32 Boot = 1;
-  for (;; Boot++) {
-    Machine.BeginBoot();
-    Log->SetBoot(Boot);
-    if (!Options.Quiet) {
+  auto Boots = std::make_unique<HostBoots>(Machine, *Runner, *TheScenario, *Log);
+  if (!Options.Quiet) {
+    Boots->SetAnnounce([AccountFile](UINT32 Boot, const char *) {
       std::fprintf(AccountFile, "boot %u\n", Boot);
-    }
-    bool ResetByDriver = false;
-    bool Reset = false;
-    if (setjmp(mResetJump) == 0) {
-      (void)Runner->RunBoot(Runner->PlanOf(Boot), Machine.SystemTable(), StartDriverOnHost, nullptr);
-      Machine.EndBoot();
-    } else {
-      Machine.EndBoot();
-      Reset = true;
-      ResetByDriver = mResetBy == Side::Driver;
-      EmitReset(*Log, mResetType, mResetBy);
-    }
-    HeldMemory Held = Machine.DriverHeld();
-    EmitLeak(*Log, Held);
-    if (!Reset && Held.Blocks != 0) {
-      Faulty = true;
-    }
-    for (const std::string &Problem : Machine.TakeProblems()) {
-      std::string Line = "problem: " + Problem;
-      Log->Note(Line.c_str());
-      Faulty = true;
-    }
-    bool Listed = Boot < TheScenario->Parts().BootCount();
-    if (!Listed && !ResetByDriver) {
-      break;
-    }
-    if (Boot == MAX_BOOTS) {
-      Log->Note("the run stops after 8 boots");
-      break;
-    }
+    });
   }
+  Boots->RunBoots(true, "power on");
   if (Remote) {
     // The final event shows what the service holds now.
     Runner->Service().RefreshFromRemote();
@@ -144,13 +93,14 @@ int RunScenario(const RunOptions &Options) {
     std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.ScenarioPath.c_str(), Error);
     Result = 1;
   }
-  if (Options.Strict && Faulty && Result == 0) {
+  if (Options.Strict && Boots->Faulty() && Result == 0) {
     std::fprintf(stderr, "nvdimm-emu: %s: the driver leaked memory or misused the machine\n",
                  Options.ScenarioPath.c_str());
     Result = 1;
   }
   std::fflush(nullptr);
   // Release the platform before the machine: they hold pool memory.
+  Boots.reset();
   Runner.reset();
   Log.reset();
   TheScenario.reset();

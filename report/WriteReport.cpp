@@ -1,9 +1,9 @@
-#include "emulator/report/WriteReport.h"
+#include "report/WriteReport.h"
 
 #include <cstdio>
 
-#include "emulator/report/ReportPage.h"
-#include "emulator/report/RunRecord.h"
+#include "report/ReportPage.h"
+#include "report/RunRecord.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 
 #include <unistd.h>
 
-#include "emulator/HostBoot.h"
-#include "emulator/HostPlatform.h"
-#include "emulator/report/WriteReport.h"
+#include "cli/CommandLine.h"
+#include "cli/Run.h"
+#include "cli/ServeCommand.h"
 #include "qemu/runner/QemuRunner.h"
-#include "server/Serve.h"
+#include "report/WriteReport.h"
 
 namespace {
 
@@ -127,8 +127,22 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "nvdimm-emu: --redfish runs on the host platform only\n");
     return 2;
   }
+  if (InQemu && (Options.Strict || Options.FailAllocation != 0)) {
+    std::fprintf(stderr, "nvdimm-emu: --strict and --fail-alloc concern the host's pool; they "
+                         "have no meaning with --platform qemu\n");
+    return 2;
+  }
+  auto RunOnPlatform = [&]() {
+    if (!InQemu) {
+      return RunScenario(Options);
+    }
+    Qemu.ScenarioPath = Options.ScenarioPath;
+    Qemu.TracePath = Options.TracePath;
+    Qemu.Quiet = Options.Quiet;
+    return RunScenarioInQemu(Qemu);
+  };
   if (ReportPath.empty()) {
-    return InQemu ? RunScenarioInQemu(Options, Qemu) : RunScenario(Options);
+    return RunOnPlatform();
   }
   // The page is drawn from the trace file, so that it is the page `report`
   // draws from the same trace; without --trace the trace goes to a file of
@@ -150,7 +164,7 @@ int main(int argc, char **argv) {
     TemporaryTrace = Template;
     Options.TracePath = TemporaryTrace;
   }
-  int Result = InQemu ? RunScenarioInQemu(Options, Qemu) : RunScenario(Options);
+  int Result = RunOnPlatform();
   if (Result == 0 || Result == 1) {
     std::string Outcome;
     int Written = Report(Options.TracePath, ReportPath, Options.ScenarioPath, &Outcome);

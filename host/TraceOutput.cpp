@@ -1,4 +1,4 @@
-#include "emulator/TraceOutput.h"
+#include "host/TraceOutput.h"
 
 bool OpenTraceOutput(const std::string &TracePath, TraceFilePointer *File) {
   if (TracePath == "-") {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "emulator/report/RunRecord.h"
+#include "report/RunRecord.h"
 
 /// How the boot ended, in words: "warm reset by the driver", "end of the
 /// boot plan".

@@ -1,4 +1,4 @@
-// nvdimm-emu's run of one scenario: the simulated platform on the emulated
+// nvdimm-emu run on the host platform: the simulated platform on the emulated
 // machine, the driver dispatched at the "driver" step, a reset ending a boot
 // the way a real one does, and the trace written as the run goes.
 #pragma once

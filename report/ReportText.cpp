@@ -1,4 +1,4 @@
-#include "emulator/report/ReportText.h"
+#include "report/ReportText.h"
 
 namespace {
 

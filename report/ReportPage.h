@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "emulator/report/RunRecord.h"
+#include "report/RunRecord.h"
 
 /// The page for Record. Title names what was run (a scenario or a trace file).
 /// Each boot is a <details class="boot"> that folds; boots start folded,

@@ -1,7 +1,7 @@
-#include "emulator/report/ReportPage.h"
+#include "report/ReportPage.h"
 
-#include "emulator/report/BootDiagram.h"
-#include "emulator/report/ReportText.h"
+#include "report/BootDiagram.h"
+#include "report/ReportText.h"
 
 namespace {
 
