@@ -1,7 +1,7 @@
 #include "actions/ActionFrame.h"
 
-#include "actions/JsonNumber.h"
 #include "actions/ActionRecord.h"
+#include "actions/JsonNumber.h"
 #include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 

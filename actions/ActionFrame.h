@@ -1,9 +1,8 @@
 // The frame every action handler works in. Constructed with the action's URI,
-// the REST instance and the poll's record of the action, it fetches and parses the action's resource, reads
-// parameters by fixed rules, and makes the handler's one report into
-// ActionStatus; it owns the status message buffer, the body and the
-// document, and releases them when the handler returns. A handler then
-// reads: parameters, one NVDIMM call, one report.
+// the REST instance and the poll's record of the action, it fetches and parses the action's
+// resource, reads parameters by fixed rules, and makes the handler's one report into ActionStatus;
+// it owns the status message buffer, the body and the document, and releases them when the handler
+// returns. A handler then reads: parameters, one NVDIMM call, one report.
 #pragma once
 
 #include "core/ActionContext.h"
@@ -66,8 +65,8 @@ class ActionFrameBase {
   const CHAR8 *Message() const { return mMessage; }
 
  protected:
-  ActionFrameBase(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest, ActionRecord *Record,
-                  CHAR8 *Message, UINTN MessageSize)
+  ActionFrameBase(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest, ActionRecord *Record, CHAR8 *Message,
+                  UINTN MessageSize)
       : mUri(Uri), mRest(Rest), mRecord(Record), mMessage(Message), mMessageSize(MessageSize) {}
   ~ActionFrameBase() = default;
 

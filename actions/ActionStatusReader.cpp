@@ -30,7 +30,7 @@ EFI_STATUS ActionStatusReader::Read(EFI_REST_PROTOCOL *Rest, const ActionRecord 
   if (AsciiStrEqual(State, "Issued")) {
     ActionName = StringMember(mDocument.Get(), "ActionName");
     ActionUri = StringMember(mDocument.Get(), "ActionUri");
-    Kind = ActionName == nullptr || ActionUri == nullptr ? ACTION_STATUS_KIND::Issued
+    Kind = ActionName == nullptr || ActionUri == nullptr      ? ACTION_STATUS_KIND::Issued
            : RecordHoldsAction(Record, ActionName, ActionUri) ? ACTION_STATUS_KIND::KeptAction
                                                               : ACTION_STATUS_KIND::IssuedAction;
   } else if (AsciiStrEqual(State, "Inprogress") &&

@@ -31,7 +31,8 @@ void DeleteAllModules(const CHAR16 *Uri, EFI_REST_PROTOCOL *Rest, NVDIMM_ACTION_
   ActionFrame<SYSTEM_MESSAGE_SIZE> Frame(Uri, Rest, Record);
   CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   DIMM_RESULT_LIST Results = {};
-  EFI_STATUS Status = Nvdimm->DeletePlatformConfigurationData(TRUE, nullptr, ErrorMessage, &Results);
+  EFI_STATUS Status =
+      Nvdimm->DeletePlatformConfigurationData(TRUE, nullptr, ErrorMessage, &Results);
   CHAR8 ResultText[DIMM_RESULT_TEXT_SIZE] = {};
   FormatDimmResults(Results, ResultText);
   Frame.ReportFormatted(OutcomeStatusText(Status), "(UEFI UPDATE - DPCD): %a", ResultText);
@@ -53,14 +54,15 @@ void DeletePlatformConfigurationDataAction(const CHAR16 *Uri, EFI_REST_PROTOCOL 
 
   UINT16 DimmId = 0;
   if (!ReadDimmId(Frame.String("DimmPhysicalId"), &DimmId)) {
-    Frame.ReportFormatted("Failed",
-                          "(UEFI UPDATE - DPCD): Invalid Parameters for DeletePlatformConfiguration");
+    Frame.ReportFormatted(
+        "Failed", "(UEFI UPDATE - DPCD): Invalid Parameters for DeletePlatformConfiguration");
     return;
   }
 
   CHAR8 ErrorMessage[NVDIMM_ERROR_MESSAGE_SIZE] = {};
   DIMM_RESULT_LIST Results = {};
-  EFI_STATUS Status = Nvdimm->DeletePlatformConfigurationData(FALSE, &DimmId, ErrorMessage, &Results);
+  EFI_STATUS Status =
+      Nvdimm->DeletePlatformConfigurationData(FALSE, &DimmId, ErrorMessage, &Results);
   Frame.ReportOutcome(Status,
                       "(UEFI UPDATE): DeletePlatformConfigurationData performed Successfully",
                       "(UEFI UPDATE - DPCD): %a", ErrorMessage);

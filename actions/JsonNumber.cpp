@@ -5,8 +5,8 @@
 namespace {
 
 bool IsNumberChar(CHAR8 Char) {
-  return (Char >= '0' && Char <= '9') || Char == '+' || Char == '-' || Char == 'e' ||
-         Char == 'E' || Char == '.';
+  return (Char >= '0' && Char <= '9') || Char == '+' || Char == '-' || Char == 'e' || Char == 'E' ||
+         Char == '.';
 }
 
 /// Steps over one value of any kind, without recursion; null if unended.

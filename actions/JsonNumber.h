@@ -20,5 +20,4 @@ bool FindMemberText(const CHAR8 *Body, const cJSON *Document, const cJSON *Membe
 
 /// The integer value of Member, a number member of Document parsed from
 /// Body. FALSE when Member is not a JSON number there.
-bool JsonIntegerValue(const CHAR8 *Body, const cJSON *Document, const cJSON *Member,
-                      UINT64 *Value);
+bool JsonIntegerValue(const CHAR8 *Body, const cJSON *Document, const cJSON *Member, UINT64 *Value);

@@ -3,7 +3,8 @@
 #include "core/Memory.h"
 #include "text/TextHelpers.h"
 
-const CHAR16 RUN_DIAGNOSTICS_URI[] = u"/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.RunDiagnostics";
+const CHAR16 RUN_DIAGNOSTICS_URI[] =
+    u"/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.RunDiagnostics";
 
 namespace {
 

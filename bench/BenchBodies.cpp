@@ -76,7 +76,8 @@ std::string JsonStringLiteral(const std::string &Text) {
 
 std::string BenchScenario(const std::string &ActionStatusBody, const std::string &ActionUri,
                           const std::string &ActionBody, const std::string &DiagnosticsMessage) {
-  std::string Text = "{\"redfish\":{\"resources\":{\"/redfish/v1/Oem/Velk/Viz/ActionStatus\":{\"raw\":";
+  std::string Text =
+      "{\"redfish\":{\"resources\":{\"/redfish/v1/Oem/Velk/Viz/ActionStatus\":{\"raw\":";
   Text += JsonStringLiteral(ActionStatusBody);
   Text += "}";
   if (!ActionUri.empty()) {

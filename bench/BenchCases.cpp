@@ -94,7 +94,8 @@ const BenchRow BENCH_ROWS[] = {
     {"CreateNamespace", BenchKind::CreateNamespace,
      "/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.CreateNamespace",
      "\"RegionId\":\"0x1\",\"Name\":\"namespace1\",\"Mode\":\"fsdax\",\"CapacityMiB\":16384"},
-    {"CreateGoal", BenchKind::CreateGoal, "/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.CreateGoal",
+    {"CreateGoal", BenchKind::CreateGoal,
+     "/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.CreateGoal",
      "\"ConfigurationLevel\":\"Platform\",\"MemoryMode\":0,\"Reserved\":0,"
      "\"PersistentMemoryType\":\"AppDirect\""},
     {"DeletePcdModule", BenchKind::DeletePcdModule,

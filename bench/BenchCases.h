@@ -84,6 +84,6 @@ class BenchCase {
   std::unique_ptr<BenchPlatform> mPlatform;
   std::u16string mUri;
   std::string mBody;
-  std::string mReportStatus;   // empty: the action sends no report
+  std::string mReportStatus;  // empty: the action sends no report
   std::string mReportMessage;
 };

@@ -39,9 +39,8 @@ void DriverBenchmark(benchmark::State &State, const BenchRow *Row, const BenchSi
   State.counters["BodyBytes"] = static_cast<double>(Case.BodyBytes());
   State.counters["Allocations"] = static_cast<double>(Use.Allocations);
   State.counters["PeakBytes"] = static_cast<double>(Use.PeakBytes);
-  State.counters["PlatformSeconds"] =
-      benchmark::Counter(static_cast<double>(PlatformNanoseconds()) * 1e-9,
-                         benchmark::Counter::kAvgIterations);
+  State.counters["PlatformSeconds"] = benchmark::Counter(
+      static_cast<double>(PlatformNanoseconds()) * 1e-9, benchmark::Counter::kAvgIterations);
 }
 
 void BaselineBenchmark(benchmark::State &State, const BenchRow *Row, const BenchSize *Size) {

@@ -40,10 +40,10 @@ void BenchEnterPlatform(void *Context) {
 void BenchLeavePlatform(void *Context) {
   EmulatorLeavePlatform(Context);
   if (--mPlatformDepth == 0) {
-    mPlatformNanoseconds += static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
-                                                             mPlatformStart)
-            .count());
+    mPlatformNanoseconds +=
+        static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                  std::chrono::steady_clock::now() - mPlatformStart)
+                                  .count());
     if (mCollecting && mWithoutPlatform) {
       CALLGRIND_TOGGLE_COLLECT;
     }

@@ -13,9 +13,9 @@
 
 /// How a stretch of work on the machine ended.
 struct RESET_SEEN {
-  bool Reset = false;                ///< it ended in ResetSystem
+  bool Reset = false;                  ///< it ended in ResetSystem
   EFI_RESET_TYPE Type = EfiResetCold;  ///< with Reset: the reset's type
-  Side By = Side::Platform;          ///< with Reset: the side that called ResetSystem
+  Side By = Side::Platform;            ///< with Reset: the side that called ResetSystem
 };
 
 /// Runs Body(Context) on the machine, whose reset handler this installs. A

@@ -128,8 +128,9 @@ int main(int argc, char **argv) {
     return 2;
   }
   if (InQemu && (Options.Strict || Options.FailAllocation != 0)) {
-    std::fprintf(stderr, "nvdimm-emu: --strict and --fail-alloc concern the host's pool; they "
-                         "have no meaning with --platform qemu\n");
+    std::fprintf(stderr,
+                 "nvdimm-emu: --strict and --fail-alloc concern the host's pool; they "
+                 "have no meaning with --platform qemu\n");
     return 2;
   }
   auto RunOnPlatform = [&]() {
@@ -148,8 +149,9 @@ int main(int argc, char **argv) {
   // draws from the same trace; without --trace the trace goes to a file of
   // its own, removed afterwards.
   if (Options.TracePath == "-") {
-    std::fprintf(stderr, "nvdimm-emu: --report reads the trace back from a file: give --trace "
-                         "FILE, not -\n");
+    std::fprintf(stderr,
+                 "nvdimm-emu: --report reads the trace back from a file: give --trace "
+                 "FILE, not -\n");
     return 2;
   }
   std::string TemporaryTrace;

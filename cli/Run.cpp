@@ -61,8 +61,8 @@ int RunScenario(const RunOptions &Options) {
     Runner->Service().SetRemote(Remote->Remote());
   }
   // The command line's injection wins over the scenario's own.
-  UINT64 FailAllocation = Options.FailAllocation != 0 ? Options.FailAllocation
-                                                      : TheScenario->Parts().FailAllocation();
+  UINT64 FailAllocation =
+      Options.FailAllocation != 0 ? Options.FailAllocation : TheScenario->Parts().FailAllocation();
   Machine.SetFailAllocation(FailAllocation);
   ResetSystemMode ResetMode = TheScenario->Parts().ResetSystem();
   Machine.SetResetBehaviour(ResetMode != ResetSystemMode::Notifications,
@@ -70,9 +70,8 @@ int RunScenario(const RunOptions &Options) {
 
   auto Boots = std::make_unique<HostBoots>(Machine, *Runner, *TheScenario, *Log);
   if (!Options.Quiet) {
-    Boots->SetAnnounce([AccountFile](UINT32 Boot, const char *) {
-      std::fprintf(AccountFile, "boot %u\n", Boot);
-    });
+    Boots->SetAnnounce(
+        [AccountFile](UINT32 Boot, const char *) { std::fprintf(AccountFile, "boot %u\n", Boot); });
   }
   Boots->RunBoots(true, "power on");
   if (Remote) {
@@ -80,8 +79,8 @@ int RunScenario(const RunOptions &Options) {
     Runner->Service().RefreshFromRemote();
   }
   Runner->Finish();
-  std::string Count = "the driver made " + std::to_string(Machine.DriverAllocationCount()) +
-                      " allocations";
+  std::string Count =
+      "the driver made " + std::to_string(Machine.DriverAllocationCount()) + " allocations";
   Log->Note(Count.c_str());
 
   // An injected failure legitimately changes the outcome: expectations

@@ -10,20 +10,21 @@
 namespace {
 
 int ServeUsage() {
-  std::fprintf(stderr,
-               "usage: nvdimm-emu serve SCENARIO.json [--listen HOST:PORT] [--state FILE]\n"
-               "                   [--trace FILE] [--max-seconds N] [--tls CERT KEY] [--power-off]\n"
-               "                   [--quiet] [--platform host|qemu] [--timeout SECONDS]\n"
-               "  --listen H:P     where to serve Redfish (127.0.0.1:0, 0 picking a free port)\n"
-               "  --state FILE     load the store and the NVDIMM model from FILE, save them there\n"
-               "  --trace FILE     write the trace as JSON Lines (- for standard output)\n"
-               "  --max-seconds N  stop after N seconds\n"
-               "  --tls CERT KEY   serve HTTPS with this certificate and key (PEM files)\n"
-               "  --power-off      the host starts off: nothing boots until a reset\n"
-               "  --quiet          no readable account\n"
-               "  --platform P     host (the default), or qemu: every boot runs the real images\n"
-               "                   in OVMF\n"
-               "  --timeout S      qemu: kill a boot that has not ended after S seconds (120)\n");
+  std::fprintf(
+      stderr,
+      "usage: nvdimm-emu serve SCENARIO.json [--listen HOST:PORT] [--state FILE]\n"
+      "                   [--trace FILE] [--max-seconds N] [--tls CERT KEY] [--power-off]\n"
+      "                   [--quiet] [--platform host|qemu] [--timeout SECONDS]\n"
+      "  --listen H:P     where to serve Redfish (127.0.0.1:0, 0 picking a free port)\n"
+      "  --state FILE     load the store and the NVDIMM model from FILE, save them there\n"
+      "  --trace FILE     write the trace as JSON Lines (- for standard output)\n"
+      "  --max-seconds N  stop after N seconds\n"
+      "  --tls CERT KEY   serve HTTPS with this certificate and key (PEM files)\n"
+      "  --power-off      the host starts off: nothing boots until a reset\n"
+      "  --quiet          no readable account\n"
+      "  --platform P     host (the default), or qemu: every boot runs the real images\n"
+      "                   in OVMF\n"
+      "  --timeout S      qemu: kill a boot that has not ended after S seconds (120)\n");
   return 2;
 }
 

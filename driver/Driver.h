@@ -13,8 +13,7 @@ extern ActionContext *gActionContext;
 /// EFI_OUT_OF_RESOURCES when the context cannot be allocated, otherwise the
 /// status of creating the reset-system group event.
 extern "C" {
-[[nodiscard]] EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle,
-                                           EFI_SYSTEM_TABLE *SystemTable);
+[[nodiscard]] EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
 }
 
 /// Locates the NVDIMM action protocol and the first REST handle that also

@@ -38,8 +38,9 @@ extern "C" EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABL
                                   &Registration);
 
   EFI_EVENT ResetEvent = nullptr;
-  EFI_STATUS Status = gBS->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_NOTIFY, OnLocalRequestCheck,
-                                         Context.Get(), &gEfiEventGroupResetSystemGuid, &ResetEvent);
+  EFI_STATUS Status =
+      gBS->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_NOTIFY, OnLocalRequestCheck, Context.Get(),
+                         &gEfiEventGroupResetSystemGuid, &ResetEvent);
   if (EFI_ERROR(Status)) {
     // The firmware unloads an image whose entry fails: no notification may
     // stay registered, and nothing refers to the context any more.

@@ -1,9 +1,9 @@
 #include "actions/ActionRecord.h"
 #include "actions/ActionStatusReader.h"
 #include "core/ProtocolLookup.h"
-#include "platform/Guids.h"
 #include "driver/Driver.h"
 #include "driver/ProtocolNotify.h"
+#include "platform/Guids.h"
 #include "redfish/ActionStatusClient.h"
 #include "text/TextHelpers.h"
 

@@ -21,7 +21,9 @@ EFI_STATUS EFIAPI CreateEventEx(UINT32 Type, EFI_TPL NotifyTpl, EFI_EVENT_NOTIFY
                                               EventGroup, Event);
 }
 
-EFI_STATUS EFIAPI SignalEvent(EFI_EVENT Event) { return Firmware::Instance().Events().Signal(Event); }
+EFI_STATUS EFIAPI SignalEvent(EFI_EVENT Event) {
+  return Firmware::Instance().Events().Signal(Event);
+}
 
 EFI_STATUS EFIAPI CloseEvent(EFI_EVENT Event) {
   Firmware &Machine = Firmware::Instance();

@@ -8,10 +8,14 @@ namespace {
 
 // The event types the standard defines; any other combination is refused.
 constexpr UINT32 mEventTypes[] = {
-    EVT_TIMER | EVT_NOTIFY_SIGNAL,     EVT_TIMER,
-    EVT_NOTIFY_WAIT,                   EVT_NOTIFY_SIGNAL,
-    EVT_SIGNAL_EXIT_BOOT_SERVICES,     EVT_SIGNAL_VIRTUAL_ADDRESS_CHANGE,
-    0,                                 EVT_TIMER | EVT_NOTIFY_WAIT,
+    EVT_TIMER | EVT_NOTIFY_SIGNAL,
+    EVT_TIMER,
+    EVT_NOTIFY_WAIT,
+    EVT_NOTIFY_SIGNAL,
+    EVT_SIGNAL_EXIT_BOOT_SERVICES,
+    EVT_SIGNAL_VIRTUAL_ADDRESS_CHANGE,
+    0,
+    EVT_TIMER | EVT_NOTIFY_WAIT,
 };
 
 // The groups that the two legacy signal types stand for.
@@ -148,7 +152,8 @@ EFI_TPL EventTable::Raise(EFI_TPL NewTpl) {
   const EFI_TPL OldTpl = mCurrentTpl;
   if (NewTpl < OldTpl) {
     mProblems.Record("TPL: RaiseTPL(%llu) at TPL %llu would lower the TPL",
-                     static_cast<unsigned long long>(NewTpl), static_cast<unsigned long long>(OldTpl));
+                     static_cast<unsigned long long>(NewTpl),
+                     static_cast<unsigned long long>(OldTpl));
   }
   if (NewTpl > TPL_HIGH_LEVEL) {
     mProblems.Record("TPL: RaiseTPL(%llu) is above TPL_HIGH_LEVEL",

@@ -173,9 +173,10 @@ EFI_STATUS HandleDatabase::LocateProtocol(const EFI_GUID *Protocol, VOID *Key, V
 }
 
 void HandleDatabase::ForgetEvent(EFI_EVENT Event) {
-  mRegistrations.erase(std::remove_if(mRegistrations.begin(), mRegistrations.end(),
-                                      [&](const NotifyEntry &Entry) { return Entry.Event == Event; }),
-                       mRegistrations.end());
+  mRegistrations.erase(
+      std::remove_if(mRegistrations.begin(), mRegistrations.end(),
+                     [&](const NotifyEntry &Entry) { return Entry.Event == Event; }),
+      mRegistrations.end());
 }
 
 bool HandleDatabase::IsHandle(EFI_HANDLE Handle) const {

@@ -97,8 +97,8 @@ class HandleDatabase {
 
   ProblemLog &mProblems;
   EventTable &mEvents;
-  std::vector<EFI_HANDLE> mHandles;      // creation order
-  std::vector<Installed> mInstalled;     // installation order
+  std::vector<EFI_HANDLE> mHandles;   // creation order
+  std::vector<Installed> mInstalled;  // installation order
   std::vector<NotifyEntry> mRegistrations;
   UINT64 mNextSerial = 1;  // never reset, so no handle value is reused
 };

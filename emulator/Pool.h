@@ -107,6 +107,6 @@ class EmulatedPool {
   UINT64 mFailAt = 0;
   UINT32 mBoot = 0;
   UINT64 mContextSerial = 0;  // the driver's first block of this boot
-  UINT64 mDriverBytes = 0;      // bytes in the driver's live blocks
+  UINT64 mDriverBytes = 0;    // bytes in the driver's live blocks
   UINT64 mDriverPeakBytes = 0;
 };

@@ -176,8 +176,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
   std::vector<NvdimmPcdResult> Results;
   NvdimmConfig Config = ConfigFor(Outcome, Results);
   REDFISH_RESOURCE_SETTING Resources[] = {{FUZZ_ACTION_STATUS_URI, ACTION_STATUS_BODY,
-                                        std::char_traits<char>::length(ACTION_STATUS_BODY)},
-                                       {Uri.c_str(), Body.c_str(), Body.size()}};
+                                           std::char_traits<char>::length(ACTION_STATUS_BODY)},
+                                          {Uri.c_str(), Body.c_str(), Body.size()}};
   REDFISH_CONFIG Redfish = {Resources, 2, nullptr, 0, EFI_SUCCESS};
 
   FuzzMachine Machine;

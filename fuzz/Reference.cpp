@@ -274,7 +274,8 @@ size_t RefSkipString(const std::string &Text, size_t Start) {
 /// exponent only when it has digits).
 size_t RefSkipNumber(const std::string &Text, size_t Start) {
   size_t RunEnd = Start;
-  while (RunEnd < Text.size() && std::string("0123456789+-eE.").find(Text[RunEnd]) != std::string::npos) {
+  while (RunEnd < Text.size() &&
+         std::string("0123456789+-eE.").find(Text[RunEnd]) != std::string::npos) {
     RunEnd++;
   }
   const std::string Run = Text.substr(Start, RunEnd - Start);

@@ -47,8 +47,8 @@ using NVDIMM_DELETE_PLATFORM_CONFIGURATION_DATA = EFI_STATUS(EFIAPI *)(BOOLEAN A
 
 /// Runs the comma-separated Tests on one module or on all. *ResultMessage
 /// receives a text from boot-services pool that the caller releases.
-using NVDIMM_RUN_DIAGNOSTICS = EFI_STATUS(EFIAPI *)(BOOLEAN AllDimms, UINT16 *DimmId,
-                                                    CHAR8 *Tests, CHAR8 **ResultMessage);
+using NVDIMM_RUN_DIAGNOSTICS = EFI_STATUS(EFIAPI *)(BOOLEAN AllDimms, UINT16 *DimmId, CHAR8 *Tests,
+                                                    CHAR8 **ResultMessage);
 
 /// Tells whether a configuration request made in the platform's setup waits.
 using NVDIMM_GET_LOCAL_REQUEST_PENDING = EFI_STATUS(EFIAPI *)(BOOLEAN *Pending);
@@ -79,5 +79,7 @@ static_assert(offsetof(NVDIMM_ACTION_PROTOCOL, GetLocalRequestPending) == 48,
               "GetLocalRequestPending");
 static_assert(sizeof(NVDIMM_ACTION_PROTOCOL) == 56, "NVDIMM_ACTION_PROTOCOL size");
 
-#define NVDIMM_ACTION_PROTOCOL_GUID \
-  { 0x869f7a2d, 0xc11b, 0x48ee, { 0xbd, 0x8c, 0xcd, 0xdb, 0x4d, 0x2f, 0xf4, 0xc7 } }
+#define NVDIMM_ACTION_PROTOCOL_GUID                                                \
+  {                                                                                \
+    0x869f7a2d, 0xc11b, 0x48ee, { 0xbd, 0x8c, 0xcd, 0xdb, 0x4d, 0x2f, 0xf4, 0xc7 } \
+  }

@@ -19,14 +19,20 @@ struct REDFISH_SERVICE_PROTOCOL {
 static_assert(offsetof(REDFISH_SERVICE_PROTOCOL, GetServiceStatus) == 8,
               "GetServiceStatus is the second 8-byte slot");
 
-#define REDFISH_SERVICE_PROTOCOL_GUID \
-  { 0x7eca5af9, 0xa781, 0x414e, { 0xae, 0x4d, 0x76, 0xb1, 0xed, 0x20, 0x3b, 0x83 } }
+#define REDFISH_SERVICE_PROTOCOL_GUID                                              \
+  {                                                                                \
+    0x7eca5af9, 0xa781, 0x414e, { 0xae, 0x4d, 0x76, 0xb1, 0xed, 0x20, 0x3b, 0x83 } \
+  }
 
 /// Installed when the Redfish service is ready; only its installation counts.
-#define REDFISH_READY_GUID \
-  { 0xfc248d6e, 0xd438, 0x4f4a, { 0xbf, 0xf8, 0xde, 0x6f, 0x24, 0x54, 0xef, 0x6b } }
+#define REDFISH_READY_GUID                                                         \
+  {                                                                                \
+    0xfc248d6e, 0xd438, 0x4f4a, { 0xbf, 0xf8, 0xde, 0x6f, 0x24, 0x54, 0xef, 0x6b } \
+  }
 
 /// Installed when a local setup request should be checked against a waiting
 /// remote action; only its installation counts.
-#define LOCAL_REQUEST_TRIGGER_GUID \
-  { 0xd84beff0, 0x159a, 0x4b60, { 0x9a, 0xb9, 0xac, 0x5c, 0x47, 0x4b, 0xd3, 0xb1 } }
+#define LOCAL_REQUEST_TRIGGER_GUID                                                 \
+  {                                                                                \
+    0xd84beff0, 0x159a, 0x4b60, { 0x9a, 0xb9, 0xac, 0x5c, 0x47, 0x4b, 0xd3, 0xb1 } \
+  }

@@ -55,8 +55,8 @@ class ResponseContents {
 bool IsServiceInstance(const EFI_REST_PROTOCOL *Rest) {
   EFI_HANDLE Handle = nullptr;
   UINTN BufferSize = sizeof(Handle);
-  EFI_STATUS Status = gBS->LocateHandle(ByProtocol, &gRedfishServiceProtocolGuid, nullptr,
-                                        &BufferSize, &Handle);
+  EFI_STATUS Status =
+      gBS->LocateHandle(ByProtocol, &gRedfishServiceProtocolGuid, nullptr, &BufferSize, &Handle);
   if (EFI_ERROR(Status)) {
     return false;
   }

@@ -14,7 +14,8 @@
 /// Returns EFI_INVALID_PARAMETER (no Rest, no or empty Uri, no StatusCode),
 /// EFI_OUT_OF_RESOURCES, EFI_NOT_STARTED when Rest is not the instance on the
 /// one Redfish service handle, or the status of SendReceive.
-[[nodiscard]] EFI_STATUS SendRestRequest(EFI_REST_PROTOCOL *Rest, EFI_HTTP_METHOD Method, const CHAR16 *Uri,
-                           HeaderList *Headers, const CHAR8 *Body, UINTN BodyLength,
-                           CHAR8 **ResponseBody, UINTN *ResponseBodyLength,
-                           EFI_HTTP_STATUS_CODE *StatusCode);
+[[nodiscard]] EFI_STATUS SendRestRequest(EFI_REST_PROTOCOL *Rest, EFI_HTTP_METHOD Method,
+                                         const CHAR16 *Uri, HeaderList *Headers, const CHAR8 *Body,
+                                         UINTN BodyLength, CHAR8 **ResponseBody,
+                                         UINTN *ResponseBodyLength,
+                                         EFI_HTTP_STATUS_CODE *StatusCode);

@@ -48,11 +48,19 @@ const char *Reason(const std::string &Code) {
   static const struct {
     const char *Code;
     const char *Reason;
-  } Reasons[] = {{"200", "OK"},           {"201", "Created"},       {"202", "Accepted"},
-                 {"204", "No Content"},   {"400", "Bad Request"},   {"401", "Unauthorized"},
-                 {"403", "Forbidden"},    {"404", "Not Found"},     {"405", "Method Not Allowed"},
-                 {"409", "Conflict"},     {"412", "Precondition Failed"},
-                 {"500", "Internal Server Error"},                  {"503", "Service Unavailable"}};
+  } Reasons[] = {{"200", "OK"},
+                 {"201", "Created"},
+                 {"202", "Accepted"},
+                 {"204", "No Content"},
+                 {"400", "Bad Request"},
+                 {"401", "Unauthorized"},
+                 {"403", "Forbidden"},
+                 {"404", "Not Found"},
+                 {"405", "Method Not Allowed"},
+                 {"409", "Conflict"},
+                 {"412", "Precondition Failed"},
+                 {"500", "Internal Server Error"},
+                 {"503", "Service Unavailable"}};
   for (const auto &Entry : Reasons) {
     if (Code == Entry.Code) {
       return Entry.Reason;
@@ -155,7 +163,8 @@ void Rows::Close(double Height) {
 
 std::vector<Rows::BodyLine> Rows::BodyLines(const RunStep &Step, size_t Width) {
   std::vector<BodyLine> Lines;
-  std::unique_ptr<cJSON, JsonDeleter> Body(cJSON_ParseWithLength(Step.Body.data(), Step.Body.size()));
+  std::unique_ptr<cJSON, JsonDeleter> Body(
+      cJSON_ParseWithLength(Step.Body.data(), Step.Body.size()));
   if (!cJSON_IsObject(Body.get())) {
     std::string Text = "body: " + ShownText(Step.Body);
     for (const std::string &Line : WrapText(Text, Width, 2)) {
@@ -200,7 +209,8 @@ void Rows::AddRest(const RunStep &Step) {
   size_t Width = Room(DRIVER, REDFISH);
   double X = LANE_X[DRIVER] + PAD;
   double Baseline = mY + 13;
-  std::string Request = Method + " " + CutUri(Uri, Width > Method.size() + 1 ? Width - Method.size() - 1 : 1);
+  std::string Request =
+      Method + " " + CutUri(Uri, Width > Method.size() + 1 ? Width - Method.size() - 1 : 1);
   Label(X, Baseline, Request, "label", Request != Method + " " + Uri ? Method + " " + Uri : "");
   if (Step.HasBody) {
     for (const BodyLine &Line : BodyLines(Step, Width)) {
@@ -237,8 +247,8 @@ void Rows::AddNvdimm(const RunStep &Step) {
     Title += "\n  " + ShownText(Argument.first) + "=" + ShownText(Argument.second);
   }
   Title += "\n\xE2\x86\x90 " + Answer;
-  Open("nvdimm", Title, " data-op=\"" + XmlEscaped(Op) + "\" data-status=\"" +
-                            XmlEscaped(Step.Status) + "\"");
+  Open("nvdimm", Title,
+       " data-op=\"" + XmlEscaped(Op) + "\" data-status=\"" + XmlEscaped(Step.Status) + "\"");
   size_t Width = Room(NVDIMM, DRIVER);
   double X = LANE_X[NVDIMM] + PAD;
   double Baseline = mY + 13;
@@ -246,8 +256,7 @@ void Rows::AddNvdimm(const RunStep &Step) {
   for (const auto &Argument : Step.Args) {
     std::string Text = ShownText(Argument.first) + "=" + ShownText(Argument.second);
     Baseline += LINE;
-    Label(X, Baseline, CutEnd(Text, Width), "label note",
-          CharacterCount(Text) > Width ? Text : "");
+    Label(X, Baseline, CutEnd(Text, Width), "label note", CharacterCount(Text) > Width ? Text : "");
   }
   double ArrowY = Baseline + 8;
   Arrow(DRIVER, NVDIMM, ArrowY, false, 0);
@@ -287,12 +296,14 @@ void Rows::AddHttp(const RunStep &Step) {
   std::string Method = ShownText(Step.Method);
   std::string Request = Method + " " + ShownText(Step.Uri);
   std::string Answer = AnswerText(Step.Code);
-  Open("http", "HTTP " + Request + " by the " + ShownText(Step.By) + "\n\xE2\x86\x90 " + Answer, "");
+  Open("http", "HTTP " + Request + " by the " + ShownText(Step.By) + "\n\xE2\x86\x90 " + Answer,
+       "");
   size_t Width = Room(From, REDFISH);
   double X = (LANE_X[From] < LANE_X[REDFISH] ? LANE_X[From] : LANE_X[REDFISH]) + PAD;
   double Baseline = mY + 13;
-  std::string Shown = Method + " " +
-                      CutUri(ShownText(Step.Uri), Width > Method.size() + 1 ? Width - Method.size() - 1 : 1);
+  std::string Shown =
+      Method + " " +
+      CutUri(ShownText(Step.Uri), Width > Method.size() + 1 ? Width - Method.size() - 1 : 1);
   Label(X, Baseline, Shown, "label", Shown != Request ? Request : "");
   Arrow(From, REDFISH, Baseline + 8, false, 0);
   double AnswerBaseline = Baseline + 27;
@@ -318,8 +329,8 @@ std::string SeveritySymbol(int Severity, double X, double Y, double Size) {
   if (Severity == 0) {
     return std::string();
   }
-  std::string Transform = "translate(" + Number(X) + " " + Number(Y) + ") scale(" +
-                          Number(Size / 16) + ")";
+  std::string Transform =
+      "translate(" + Number(X) + " " + Number(Y) + ") scale(" + Number(Size / 16) + ")";
   if (Severity == 2) {
     // A cross in a circle.
     return "<g class=\"symbol fail\" transform=\"" + Transform +
@@ -355,11 +366,21 @@ std::string BootDiagram(const RunBoot &Boot, bool WithOperator) {
   Rows Body(Width);
   for (const RunStep &Step : Boot.Steps) {
     switch (Step.Kind) {
-      case StepKind::Rest: Body.AddRest(Step); break;
-      case StepKind::Nvdimm: Body.AddNvdimm(Step); break;
-      case StepKind::Reset: Body.AddReset(Step); break;
-      case StepKind::Http: Body.AddHttp(Step); break;
-      case StepKind::Other: Body.AddOther(Step); break;
+      case StepKind::Rest:
+        Body.AddRest(Step);
+        break;
+      case StepKind::Nvdimm:
+        Body.AddNvdimm(Step);
+        break;
+      case StepKind::Reset:
+        Body.AddReset(Step);
+        break;
+      case StepKind::Http:
+        Body.AddHttp(Step);
+        break;
+      case StepKind::Other:
+        Body.AddOther(Step);
+        break;
     }
   }
   double FooterTop = Body.Bottom() + 6;
@@ -367,9 +388,9 @@ std::string BootDiagram(const RunBoot &Boot, bool WithOperator) {
   double Height = FooterTop + (Memory.empty() ? 30 : 30 + LINE);
 
   std::string Svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"diagram\" id=\"boot-" +
-                    std::to_string(Boot.Number) + "-diagram\" width=\"" +
-                    Number(Width) + "\" height=\"" + Number(Height) + "\" viewBox=\"0 0 " +
-                    Number(Width) + " " + Number(Height) + "\" role=\"img\" aria-label=\"Boot " +
+                    std::to_string(Boot.Number) + "-diagram\" width=\"" + Number(Width) +
+                    "\" height=\"" + Number(Height) + "\" viewBox=\"0 0 " + Number(Width) + " " +
+                    Number(Height) + "\" role=\"img\" aria-label=\"Boot " +
                     std::to_string(Boot.Number) + "\">\n";
   Svg += "<g class=\"band\" data-boot=\"" + std::to_string(Boot.Number) + "\">";
   Svg += "<rect class=\"band-area\" x=\"0.5\" y=\"0.5\" width=\"" + Number(Width - 1) +

@@ -93,12 +93,11 @@ std::string FailureText(size_t Failures) {
 }
 
 std::string BootSummary(const RunBoot &Boot) {
-  std::string Text = "Boot " + std::to_string(Boot.Number) + " \xC2\xB7 " +
-                     XmlEscaped(BootEnding(Boot)) + " \xC2\xB7 " +
-                     Plural(CountSteps(Boot, StepKind::Rest), "REST request", "REST requests") +
-                     " \xC2\xB7 " +
-                     Plural(CountSteps(Boot, StepKind::Nvdimm), "NVDIMM operation",
-                            "NVDIMM operations");
+  std::string Text =
+      "Boot " + std::to_string(Boot.Number) + " \xC2\xB7 " + XmlEscaped(BootEnding(Boot)) +
+      " \xC2\xB7 " + Plural(CountSteps(Boot, StepKind::Rest), "REST request", "REST requests") +
+      " \xC2\xB7 " +
+      Plural(CountSteps(Boot, StepKind::Nvdimm), "NVDIMM operation", "NVDIMM operations");
   size_t Failures = BootFailures(Boot);
   if (Failures != 0) {
     Text += " \xC2\xB7 " + FailureText(Failures);
@@ -108,10 +107,12 @@ std::string BootSummary(const RunBoot &Boot) {
 
 std::string Legend() {
   return "<p class=\"legend quiet\">"
-         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"34\" height=\"10\" aria-hidden=\"true\">"
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"34\" height=\"10\" "
+         "aria-hidden=\"true\">"
          "<line x1=\"1\" y1=\"5\" x2=\"25\" y2=\"5\" class=\"call\"/>"
          "<path d=\"M33 5 L23 0.5 L23 9.5 Z\" class=\"head call\"/></svg> call "
-         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"34\" height=\"10\" aria-hidden=\"true\">"
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"34\" height=\"10\" "
+         "aria-hidden=\"true\">"
          "<line x1=\"1\" y1=\"5\" x2=\"25\" y2=\"5\" class=\"answer\"/>"
          "<path d=\"M33 5 L23 0.5 L23 9.5 Z\" class=\"head answer\"/></svg> answer \xC2\xB7 " +
          Symbol(2) + " failure (red) \xC2\xB7 " + Symbol(1) +
@@ -123,7 +124,8 @@ std::string FinalPanel(const RunRecord &Record) {
   if (!Record.HasFinal) {
     return Html + "<p>The trace has no final event: the run did not reach its end.</p></section>\n";
   }
-  Html += "<table><thead><tr><th>URI</th><th>Body as the service holds it</th></tr></thead><tbody>\n";
+  Html +=
+      "<table><thead><tr><th>URI</th><th>Body as the service holds it</th></tr></thead><tbody>\n";
   for (const auto &Resource : Record.Resources) {
     Html += "<tr><td class=\"uri\">" + XmlEscaped(ShownText(Resource.first)) + "</td><td><pre>" +
             XmlEscaped(ShownText(Resource.second)) + "</pre></td></tr>\n";
@@ -145,10 +147,11 @@ std::string ReportPage(const RunRecord &Record, const std::string &Title) {
   bool Fold = Record.EventCount > REPORT_FOLD_EVENTS;
   std::string Name = XmlEscaped(ShownText(Title));
 
-  std::string Html = "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" "
-                     "xml:lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>" +
-                     Name + " \xE2\x80\x94 nvdimm-emu report</title>\n<style>" + STYLE +
-                     "</style>\n</head>\n<body>\n<header>\n";
+  std::string Html =
+      "<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\" "
+      "xml:lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>" +
+      Name + " \xE2\x80\x94 nvdimm-emu report</title>\n<style>" + STYLE +
+      "</style>\n</head>\n<body>\n<header>\n";
   Html += "<h1>" + XmlEscaped(ShownText(RunOutcome(Record))) + "</h1>\n";
   Html += "<p class=\"quiet\">A run of " + Name + ", drawn by nvdimm-emu</p>\n";
   Html += "<p>" + Plural(Record.Boots.size(), "boot", "boots") + " \xC2\xB7 " +
@@ -158,8 +161,9 @@ std::string ReportPage(const RunRecord &Record, const std::string &Title) {
           "</p>\n";
   Html += Legend();
   if (Fold) {
-    Html += "<p class=\"quiet\">A long trace: boots but the first and the last start folded; "
-            "open one by its line.</p>\n";
+    Html +=
+        "<p class=\"quiet\">A long trace: boots but the first and the last start folded; "
+        "open one by its line.</p>\n";
   }
   if (Fold || Record.Boots.size() > 3) {
     Html += "<nav><ol>\n";

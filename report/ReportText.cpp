@@ -93,12 +93,23 @@ std::string XmlEscaped(const std::string &Text) {
   Escaped.reserve(Text.size());
   for (char Byte : Text) {
     switch (Byte) {
-      case '&': Escaped += "&amp;"; break;
-      case '<': Escaped += "&lt;"; break;
-      case '>': Escaped += "&gt;"; break;
-      case '"': Escaped += "&quot;"; break;
-      case '\'': Escaped += "&#39;"; break;
-      default: Escaped += Byte;
+      case '&':
+        Escaped += "&amp;";
+        break;
+      case '<':
+        Escaped += "&lt;";
+        break;
+      case '>':
+        Escaped += "&gt;";
+        break;
+      case '"':
+        Escaped += "&quot;";
+        break;
+      case '\'':
+        Escaped += "&#39;";
+        break;
+      default:
+        Escaped += Byte;
     }
   }
   return Escaped;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "sim/trace/TraceReader.h"
 #include "sim/common/ExactJson.h"
+#include "sim/trace/TraceReader.h"
 
 namespace {
 

@@ -46,7 +46,7 @@ struct RunRecord {
   size_t EventCount = 0;
   bool HasFinal = false;
   std::string FinalBoots;
-  NamedTexts Resources;  ///< URI and body text, as the service held them at the end
+  NamedTexts Resources;      ///< URI and body text, as the service held them at the end
   bool HasOperator = false;  ///< the trace has http events not made by the driver (a served run)
 };
 

@@ -8,5 +8,4 @@
 /// the run's outcome in *Outcome ("CreateGoal: Success after 2 boots"), or
 /// false with one line in *Error naming the file and what is wrong.
 [[nodiscard]] bool WriteReport(const std::string &TracePath, const std::string &PagePath,
-                               const std::string &Title, std::string *Outcome,
-                               std::string *Error);
+                               const std::string &Title, std::string *Outcome, std::string *Error);

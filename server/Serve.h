@@ -17,8 +17,8 @@ struct ServeOptions {
   std::string Key;
   bool PowerOff = false;  ///< the host starts off: no boot until a reset
   bool Quiet = false;
-  bool Qemu = false;              ///< boots run the real images in OVMF under QEMU
-  unsigned QemuTimeout = 120;     ///< qemu: seconds a boot may take
+  bool Qemu = false;           ///< boots run the real images in OVMF under QEMU
+  unsigned QemuTimeout = 120;  ///< qemu: seconds a boot may take
 };
 
 /// Exit status: 0 after a clean stop, 2 when the scenario, the listening

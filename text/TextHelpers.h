@@ -41,4 +41,5 @@ UINTN BoundedFormatV(CHAR8 *Buffer, UINTN Size, const CHAR8 *Format, va_list Arg
 /// in all), or changes nothing: EFI_INVALID_PARAMETER (null argument, size 0
 /// or above TEXT_MAX_LENGTH), EFI_BAD_BUFFER_SIZE (no NUL in Destination),
 /// EFI_BUFFER_TOO_SMALL (does not fit whole), EFI_ACCESS_DENIED (overlap).
-[[nodiscard]] EFI_STATUS BoundedAppend(CHAR8 *Destination, UINTN DestinationSize, const CHAR8 *Source);
+[[nodiscard]] EFI_STATUS BoundedAppend(CHAR8 *Destination, UINTN DestinationSize,
+                                       const CHAR8 *Source);

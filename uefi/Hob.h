@@ -22,18 +22,24 @@ struct EFI_HOB_MEMORY_ALLOCATION_HEADER {
   EFI_MEMORY_TYPE MemoryType;
   UINT8 Reserved[4];
 };
-static_assert(sizeof(EFI_HOB_MEMORY_ALLOCATION_HEADER) == 40, "EFI_HOB_MEMORY_ALLOCATION_HEADER size");
+static_assert(sizeof(EFI_HOB_MEMORY_ALLOCATION_HEADER) == 40,
+              "EFI_HOB_MEMORY_ALLOCATION_HEADER size");
 
 struct EFI_HOB_MEMORY_ALLOCATION_STACK {
   EFI_HOB_GENERIC_HEADER Header;
   EFI_HOB_MEMORY_ALLOCATION_HEADER AllocDescriptor;
 };
 static_assert(offsetof(EFI_HOB_MEMORY_ALLOCATION_STACK, AllocDescriptor) == 8, "AllocDescriptor");
-static_assert(sizeof(EFI_HOB_MEMORY_ALLOCATION_STACK) == 48, "EFI_HOB_MEMORY_ALLOCATION_STACK size");
+static_assert(sizeof(EFI_HOB_MEMORY_ALLOCATION_STACK) == 48,
+              "EFI_HOB_MEMORY_ALLOCATION_STACK size");
 
 /// The configuration table whose VendorTable is the first HOB.
-#define EFI_HOB_LIST_GUID \
-  { 0x7739f24c, 0x93d7, 0x11d4, { 0x9a, 0x3a, 0x00, 0x90, 0x27, 0x3f, 0xc1, 0x4d } }
+#define EFI_HOB_LIST_GUID                                                          \
+  {                                                                                \
+    0x7739f24c, 0x93d7, 0x11d4, { 0x9a, 0x3a, 0x00, 0x90, 0x27, 0x3f, 0xc1, 0x4d } \
+  }
 
-#define EFI_HOB_MEMORY_ALLOC_STACK_GUID \
-  { 0x4ed4bf27, 0x4092, 0x42e9, { 0x80, 0x7d, 0x52, 0x7b, 0x1d, 0x00, 0xc9, 0xbd } }
+#define EFI_HOB_MEMORY_ALLOC_STACK_GUID                                            \
+  {                                                                                \
+    0x4ed4bf27, 0x4092, 0x42e9, { 0x80, 0x7d, 0x52, 0x7b, 0x1d, 0x00, 0xc9, 0xbd } \
+  }

@@ -28,5 +28,7 @@ static_assert(offsetof(EFI_LOADED_IMAGE_PROTOCOL, ImageCodeType) == 80, "ImageCo
 static_assert(offsetof(EFI_LOADED_IMAGE_PROTOCOL, Unload) == 88, "Unload");
 static_assert(sizeof(EFI_LOADED_IMAGE_PROTOCOL) == 96, "EFI_LOADED_IMAGE_PROTOCOL size");
 
-#define EFI_LOADED_IMAGE_PROTOCOL_GUID \
-  { 0x5b1b31a1, 0x9562, 0x11d2, { 0x8e, 0x3f, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b } }
+#define EFI_LOADED_IMAGE_PROTOCOL_GUID                                             \
+  {                                                                                \
+    0x5b1b31a1, 0x9562, 0x11d2, { 0x8e, 0x3f, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b } \
+  }

@@ -20,7 +20,10 @@ struct EFI_RESET_NOTIFICATION_PROTOCOL {
   EFI_REGISTER_RESET_NOTIFY RegisterResetNotify;
   EFI_UNREGISTER_RESET_NOTIFY UnregisterResetNotify;
 };
-static_assert(sizeof(EFI_RESET_NOTIFICATION_PROTOCOL) == 16, "EFI_RESET_NOTIFICATION_PROTOCOL size");
+static_assert(sizeof(EFI_RESET_NOTIFICATION_PROTOCOL) == 16,
+              "EFI_RESET_NOTIFICATION_PROTOCOL size");
 
-#define EFI_RESET_NOTIFICATION_PROTOCOL_GUID \
-  { 0x9da34ae0, 0xeaf9, 0x4bbf, { 0x8e, 0xc3, 0xfd, 0x60, 0x22, 0x6c, 0x44, 0xbe } }
+#define EFI_RESET_NOTIFICATION_PROTOCOL_GUID                                       \
+  {                                                                                \
+    0x9da34ae0, 0xeaf9, 0x4bbf, { 0x8e, 0xc3, 0xfd, 0x60, 0x22, 0x6c, 0x44, 0xbe } \
+  }

@@ -21,5 +21,7 @@ struct EFI_REST_PROTOCOL {
 };
 static_assert(sizeof(EFI_REST_PROTOCOL) == 16, "EFI_REST_PROTOCOL size");
 
-#define EFI_REST_PROTOCOL_GUID \
-  { 0x0db48a36, 0x4e54, 0xea9c, { 0x9b, 0x09, 0x1e, 0xa5, 0xbe, 0x3a, 0x66, 0x0b } }
+#define EFI_REST_PROTOCOL_GUID                                                     \
+  {                                                                                \
+    0x0db48a36, 0x4e54, 0xea9c, { 0x9b, 0x09, 0x1e, 0xa5, 0xbe, 0x3a, 0x66, 0x0b } \
+  }

@@ -15,7 +15,8 @@ struct EFI_SIMPLE_FILE_SYSTEM_PROTOCOL {
   UINT64 Revision;
   EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_OPEN_VOLUME OpenVolume;
 };
-static_assert(sizeof(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL) == 16, "EFI_SIMPLE_FILE_SYSTEM_PROTOCOL size");
+static_assert(sizeof(EFI_SIMPLE_FILE_SYSTEM_PROTOCOL) == 16,
+              "EFI_SIMPLE_FILE_SYSTEM_PROTOCOL size");
 
 /// Opens FileName relative to This; the caller closes NewHandle.
 using EFI_FILE_OPEN = EFI_STATUS(EFIAPI *)(EFI_FILE_PROTOCOL *This, EFI_FILE_PROTOCOL **NewHandle,
@@ -24,7 +25,8 @@ using EFI_FILE_OPEN = EFI_STATUS(EFIAPI *)(EFI_FILE_PROTOCOL *This, EFI_FILE_PRO
 using EFI_FILE_CLOSE = EFI_STATUS(EFIAPI *)(EFI_FILE_PROTOCOL *This);
 using EFI_FILE_DELETE = EFI_STATUS(EFIAPI *)(EFI_FILE_PROTOCOL *This);
 /// Reads up to *BufferSize bytes; *BufferSize receives how many were read.
-using EFI_FILE_READ = EFI_STATUS(EFIAPI *)(EFI_FILE_PROTOCOL *This, UINTN *BufferSize, VOID *Buffer);
+using EFI_FILE_READ = EFI_STATUS(EFIAPI *)(EFI_FILE_PROTOCOL *This, UINTN *BufferSize,
+                                           VOID *Buffer);
 using EFI_FILE_WRITE = EFI_STATUS(EFIAPI *)(EFI_FILE_PROTOCOL *This, UINTN *BufferSize,
                                             VOID *Buffer);
 using EFI_FILE_GET_POSITION = EFI_STATUS(EFIAPI *)(EFI_FILE_PROTOCOL *This, UINT64 *Position);
@@ -77,8 +79,12 @@ static_assert(offsetof(EFI_FILE_INFO, CreateTime) == 24, "CreateTime");
 static_assert(offsetof(EFI_FILE_INFO, Attribute) == 72, "Attribute");
 static_assert(offsetof(EFI_FILE_INFO, FileName) == 80, "FileName");
 
-#define EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID \
-  { 0x964e5b22, 0x6459, 0x11d2, { 0x8e, 0x39, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b } }
+#define EFI_SIMPLE_FILE_SYSTEM_PROTOCOL_GUID                                       \
+  {                                                                                \
+    0x964e5b22, 0x6459, 0x11d2, { 0x8e, 0x39, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b } \
+  }
 
-#define EFI_FILE_INFO_ID \
-  { 0x09576e92, 0x6d3f, 0x11d2, { 0x8e, 0x39, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b } }
+#define EFI_FILE_INFO_ID                                                           \
+  {                                                                                \
+    0x09576e92, 0x6d3f, 0x11d2, { 0x8e, 0x39, 0x00, 0xa0, 0xc9, 0x69, 0x72, 0x3b } \
+  }

@@ -118,16 +118,18 @@ using EFI_RESTORE_TPL = VOID(EFIAPI *)(EFI_TPL OldTpl);
 using EFI_ALLOCATE_PAGES = EFI_STATUS(EFIAPI *)(EFI_ALLOCATE_TYPE Type, EFI_MEMORY_TYPE MemoryType,
                                                 UINTN Pages, EFI_PHYSICAL_ADDRESS *Memory);
 using EFI_FREE_PAGES = EFI_STATUS(EFIAPI *)(EFI_PHYSICAL_ADDRESS Memory, UINTN Pages);
-using EFI_GET_MEMORY_MAP = EFI_STATUS(EFIAPI *)(UINTN *MemoryMapSize, EFI_MEMORY_DESCRIPTOR *MemoryMap,
-                                                UINTN *MapKey, UINTN *DescriptorSize,
-                                                UINT32 *DescriptorVersion);
+using EFI_GET_MEMORY_MAP = EFI_STATUS(EFIAPI *)(UINTN *MemoryMapSize,
+                                                EFI_MEMORY_DESCRIPTOR *MemoryMap, UINTN *MapKey,
+                                                UINTN *DescriptorSize, UINT32 *DescriptorVersion);
 using EFI_ALLOCATE_POOL = EFI_STATUS(EFIAPI *)(EFI_MEMORY_TYPE PoolType, UINTN Size, VOID **Buffer);
 using EFI_FREE_POOL = EFI_STATUS(EFIAPI *)(VOID *Buffer);
 using EFI_CREATE_EVENT = EFI_STATUS(EFIAPI *)(UINT32 Type, EFI_TPL NotifyTpl,
                                               EFI_EVENT_NOTIFY NotifyFunction, VOID *NotifyContext,
                                               EFI_EVENT *Event);
-using EFI_SET_TIMER = EFI_STATUS(EFIAPI *)(EFI_EVENT Event, EFI_TIMER_DELAY Type, UINT64 TriggerTime);
-using EFI_WAIT_FOR_EVENT = EFI_STATUS(EFIAPI *)(UINTN NumberOfEvents, EFI_EVENT *Event, UINTN *Index);
+using EFI_SET_TIMER = EFI_STATUS(EFIAPI *)(EFI_EVENT Event, EFI_TIMER_DELAY Type,
+                                           UINT64 TriggerTime);
+using EFI_WAIT_FOR_EVENT = EFI_STATUS(EFIAPI *)(UINTN NumberOfEvents, EFI_EVENT *Event,
+                                                UINTN *Index);
 using EFI_SIGNAL_EVENT = EFI_STATUS(EFIAPI *)(EFI_EVENT Event);
 using EFI_CLOSE_EVENT = EFI_STATUS(EFIAPI *)(EFI_EVENT Event);
 using EFI_CHECK_EVENT = EFI_STATUS(EFIAPI *)(EFI_EVENT Event);
@@ -135,23 +137,25 @@ using EFI_INSTALL_PROTOCOL_INTERFACE = EFI_STATUS(EFIAPI *)(EFI_HANDLE *Handle, 
                                                             EFI_INTERFACE_TYPE InterfaceType,
                                                             VOID *Interface);
 using EFI_REINSTALL_PROTOCOL_INTERFACE = EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID *Protocol,
-                                                              VOID *OldInterface, VOID *NewInterface);
+                                                              VOID *OldInterface,
+                                                              VOID *NewInterface);
 using EFI_UNINSTALL_PROTOCOL_INTERFACE = EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID *Protocol,
                                                               VOID *Interface);
 using EFI_HANDLE_PROTOCOL = EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID *Protocol,
                                                  VOID **Interface);
 using EFI_REGISTER_PROTOCOL_NOTIFY = EFI_STATUS(EFIAPI *)(EFI_GUID *Protocol, EFI_EVENT Event,
                                                           VOID **Registration);
-using EFI_LOCATE_HANDLE = EFI_STATUS(EFIAPI *)(EFI_LOCATE_SEARCH_TYPE SearchType, EFI_GUID *Protocol,
-                                               VOID *SearchKey, UINTN *BufferSize,
-                                               EFI_HANDLE *Buffer);
+using EFI_LOCATE_HANDLE = EFI_STATUS(EFIAPI *)(EFI_LOCATE_SEARCH_TYPE SearchType,
+                                               EFI_GUID *Protocol, VOID *SearchKey,
+                                               UINTN *BufferSize, EFI_HANDLE *Buffer);
 using EFI_LOCATE_DEVICE_PATH = EFI_STATUS(EFIAPI *)(EFI_GUID *Protocol,
                                                     EFI_DEVICE_PATH_PROTOCOL **DevicePath,
                                                     EFI_HANDLE *Device);
 using EFI_INSTALL_CONFIGURATION_TABLE = EFI_STATUS(EFIAPI *)(EFI_GUID *Guid, VOID *Table);
 using EFI_IMAGE_LOAD = EFI_STATUS(EFIAPI *)(BOOLEAN BootPolicy, EFI_HANDLE ParentImageHandle,
-                                            EFI_DEVICE_PATH_PROTOCOL *DevicePath, VOID *SourceBuffer,
-                                            UINTN SourceSize, EFI_HANDLE *ImageHandle);
+                                            EFI_DEVICE_PATH_PROTOCOL *DevicePath,
+                                            VOID *SourceBuffer, UINTN SourceSize,
+                                            EFI_HANDLE *ImageHandle);
 using EFI_IMAGE_START = EFI_STATUS(EFIAPI *)(EFI_HANDLE ImageHandle, UINTN *ExitDataSize,
                                              CHAR16 **ExitData);
 using EFI_EXIT = EFI_STATUS(EFIAPI *)(EFI_HANDLE ImageHandle, EFI_STATUS ExitStatus,
@@ -169,14 +173,15 @@ using EFI_CONNECT_CONTROLLER = EFI_STATUS(EFIAPI *)(EFI_HANDLE ControllerHandle,
 using EFI_DISCONNECT_CONTROLLER = EFI_STATUS(EFIAPI *)(EFI_HANDLE ControllerHandle,
                                                        EFI_HANDLE DriverImageHandle,
                                                        EFI_HANDLE ChildHandle);
-using EFI_OPEN_PROTOCOL = EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID *Protocol, VOID **Interface,
-                                               EFI_HANDLE AgentHandle, EFI_HANDLE ControllerHandle,
-                                               UINT32 Attributes);
+using EFI_OPEN_PROTOCOL = EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID *Protocol,
+                                               VOID **Interface, EFI_HANDLE AgentHandle,
+                                               EFI_HANDLE ControllerHandle, UINT32 Attributes);
 using EFI_CLOSE_PROTOCOL = EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID *Protocol,
-                                                EFI_HANDLE AgentHandle, EFI_HANDLE ControllerHandle);
-using EFI_OPEN_PROTOCOL_INFORMATION = EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID *Protocol,
-                                                           EFI_OPEN_PROTOCOL_INFORMATION_ENTRY **EntryBuffer,
-                                                           UINTN *EntryCount);
+                                                EFI_HANDLE AgentHandle,
+                                                EFI_HANDLE ControllerHandle);
+using EFI_OPEN_PROTOCOL_INFORMATION =
+    EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID *Protocol,
+                         EFI_OPEN_PROTOCOL_INFORMATION_ENTRY **EntryBuffer, UINTN *EntryCount);
 using EFI_PROTOCOLS_PER_HANDLE = EFI_STATUS(EFIAPI *)(EFI_HANDLE Handle, EFI_GUID ***ProtocolBuffer,
                                                       UINTN *ProtocolBufferCount);
 using EFI_LOCATE_HANDLE_BUFFER = EFI_STATUS(EFIAPI *)(EFI_LOCATE_SEARCH_TYPE SearchType,
@@ -191,8 +196,8 @@ using EFI_COPY_MEM = VOID(EFIAPI *)(VOID *Destination, VOID *Source, UINTN Lengt
 using EFI_SET_MEM = VOID(EFIAPI *)(VOID *Buffer, UINTN Size, UINT8 Value);
 using EFI_CREATE_EVENT_EX = EFI_STATUS(EFIAPI *)(UINT32 Type, EFI_TPL NotifyTpl,
                                                  EFI_EVENT_NOTIFY NotifyFunction,
-                                                 const VOID *NotifyContext, const EFI_GUID *EventGroup,
-                                                 EFI_EVENT *Event);
+                                                 const VOID *NotifyContext,
+                                                 const EFI_GUID *EventGroup, EFI_EVENT *Event);
 
 struct EFI_BOOT_SERVICES {
   EFI_TABLE_HEADER Hdr;
@@ -245,7 +250,8 @@ struct EFI_BOOT_SERVICES {
 // Runtime services.
 using EFI_GET_TIME = EFI_STATUS(EFIAPI *)(EFI_TIME *Time, EFI_TIME_CAPABILITIES *Capabilities);
 using EFI_SET_TIME = EFI_STATUS(EFIAPI *)(EFI_TIME *Time);
-using EFI_GET_WAKEUP_TIME = EFI_STATUS(EFIAPI *)(BOOLEAN *Enabled, BOOLEAN *Pending, EFI_TIME *Time);
+using EFI_GET_WAKEUP_TIME = EFI_STATUS(EFIAPI *)(BOOLEAN *Enabled, BOOLEAN *Pending,
+                                                 EFI_TIME *Time);
 using EFI_SET_WAKEUP_TIME = EFI_STATUS(EFIAPI *)(BOOLEAN Enable, EFI_TIME *Time);
 using EFI_SET_VIRTUAL_ADDRESS_MAP = EFI_STATUS(EFIAPI *)(UINTN MemoryMapSize, UINTN DescriptorSize,
                                                          UINT32 DescriptorVersion,
@@ -253,8 +259,8 @@ using EFI_SET_VIRTUAL_ADDRESS_MAP = EFI_STATUS(EFIAPI *)(UINTN MemoryMapSize, UI
 using EFI_CONVERT_POINTER = EFI_STATUS(EFIAPI *)(UINTN DebugDisposition, VOID **Address);
 using EFI_GET_VARIABLE = EFI_STATUS(EFIAPI *)(CHAR16 *VariableName, EFI_GUID *VendorGuid,
                                               UINT32 *Attributes, UINTN *DataSize, VOID *Data);
-using EFI_GET_NEXT_VARIABLE_NAME = EFI_STATUS(EFIAPI *)(UINTN *VariableNameSize, CHAR16 *VariableName,
-                                                        EFI_GUID *VendorGuid);
+using EFI_GET_NEXT_VARIABLE_NAME = EFI_STATUS(EFIAPI *)(UINTN *VariableNameSize,
+                                                        CHAR16 *VariableName, EFI_GUID *VendorGuid);
 using EFI_SET_VARIABLE = EFI_STATUS(EFIAPI *)(CHAR16 *VariableName, EFI_GUID *VendorGuid,
                                               UINT32 Attributes, UINTN DataSize, VOID *Data);
 using EFI_GET_NEXT_HIGH_MONO_COUNT = EFI_STATUS(EFIAPI *)(UINT32 *HighCount);
@@ -331,7 +337,8 @@ static_assert(offsetof(EFI_BOOT_SERVICES, FreePool) == 72, "FreePool");
 static_assert(offsetof(EFI_BOOT_SERVICES, CreateEvent) == 80, "CreateEvent");
 static_assert(offsetof(EFI_BOOT_SERVICES, SignalEvent) == 104, "SignalEvent");
 static_assert(offsetof(EFI_BOOT_SERVICES, CloseEvent) == 112, "CloseEvent");
-static_assert(offsetof(EFI_BOOT_SERVICES, InstallProtocolInterface) == 128, "InstallProtocolInterface");
+static_assert(offsetof(EFI_BOOT_SERVICES, InstallProtocolInterface) == 128,
+              "InstallProtocolInterface");
 static_assert(offsetof(EFI_BOOT_SERVICES, HandleProtocol) == 152, "HandleProtocol");
 static_assert(offsetof(EFI_BOOT_SERVICES, RegisterProtocolNotify) == 168, "RegisterProtocolNotify");
 static_assert(offsetof(EFI_BOOT_SERVICES, LocateHandle) == 176, "LocateHandle");

@@ -72,8 +72,11 @@ void BigInteger::ShiftLeft(UINT32 Bits) {
   // From the top down, so that no word is read after it was overwritten.
   UINT32 Index = NewLength;
   while (Index-- > 0) {
-    UINT32 High = (Index >= WordShift && Index - WordShift < mLength) ? mWords[Index - WordShift] : 0;
-    UINT32 Low = (Index >= WordShift + 1 && Index - WordShift - 1 < mLength) ? mWords[Index - WordShift - 1] : 0;
+    UINT32 High =
+        (Index >= WordShift && Index - WordShift < mLength) ? mWords[Index - WordShift] : 0;
+    UINT32 Low = (Index >= WordShift + 1 && Index - WordShift - 1 < mLength)
+                     ? mWords[Index - WordShift - 1]
+                     : 0;
     mWords[Index] = BitShift == 0 ? High : (High << BitShift) | (Low >> (32 - BitShift));
   }
   mLength = NewLength;
@@ -113,7 +116,8 @@ UINT32 BigInteger::DivideSmall(const BigInteger &Divisor) {
     for (UINT32 Index = 0; Index < Length; Index++) {
       UINT64 Product = static_cast<UINT64>(Divisor.mWords[Index]) * Quotient + Carry;
       Carry = Product >> 32;
-      UINT64 Difference = static_cast<UINT64>(mWords[Index]) - static_cast<UINT32>(Product) - Borrow;
+      UINT64 Difference =
+          static_cast<UINT64>(mWords[Index]) - static_cast<UINT32>(Product) - Borrow;
       mWords[Index] = static_cast<UINT32>(Difference);
       Borrow = (Difference >> 32) & 1;
     }

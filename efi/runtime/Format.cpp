@@ -2,10 +2,10 @@
 // width and precision around them.
 #include <stdarg.h>
 
-#include "efi/runtime/include/stdio.h"
 #include "efi/runtime/Characters.h"
 #include "efi/runtime/DecimalDigits.h"
 #include "efi/runtime/DoubleBits.h"
+#include "efi/runtime/include/stdio.h"
 
 using namespace EfiRuntime;
 
@@ -108,7 +108,8 @@ void FormatInteger(UINT32 Magnitude, bool Negative, UINT32 Base, const DIRECTIVE
     Length++;
   }
   Field->Sign = Negative ? '-' : 0;
-  Field->Zeros = Directive.HasPrecision && Directive.Precision > Length ? Directive.Precision - Length : 0;
+  Field->Zeros =
+      Directive.HasPrecision && Directive.Precision > Length ? Directive.Precision - Length : 0;
   Field->Body = End;
   Field->BodyLength = Length;
   Field->ZeroPadAllowed = !Directive.HasPrecision;
@@ -150,8 +151,10 @@ void FormatGeneral(double Value, const DIRECTIVE &Directive, CHAR8 *Body, FIELD 
 
   // Precision P: 6 when absent, 1 when zero. Digits past the 767th are
   // zeros and %g drops trailing zeros, so at most 800 need computing.
-  UINTN Precision = !Directive.HasPrecision ? 6 : (Directive.Precision == 0 ? 1 : Directive.Precision);
-  UINT32 Count = Precision > MAX_SIGNIFICANT_DIGITS ? MAX_SIGNIFICANT_DIGITS : static_cast<UINT32>(Precision);
+  UINTN Precision =
+      !Directive.HasPrecision ? 6 : (Directive.Precision == 0 ? 1 : Directive.Precision);
+  UINT32 Count =
+      Precision > MAX_SIGNIFICANT_DIGITS ? MAX_SIGNIFICANT_DIGITS : static_cast<UINT32>(Precision);
   CHAR8 Digits[MAX_SIGNIFICANT_DIGITS];
   INT32 Exponent;
   UINT32 Significant = RoundToSignificantDigits(DoubleOfBits(Magnitude), Count, Digits, &Exponent);

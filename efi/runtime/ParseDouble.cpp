@@ -4,11 +4,11 @@
 // is divided out in big-integer arithmetic until the 53 bits of the result
 // and the remainder are known; the remainder decides the rounding. No step
 // approximates, so every input rounds correctly, halfway cases included.
-#include "efi/runtime/include/stdlib.h"
 #include "efi/runtime/BigInteger.h"
 #include "efi/runtime/Characters.h"
 #include "efi/runtime/DecimalDigits.h"
 #include "efi/runtime/DoubleBits.h"
+#include "efi/runtime/include/stdlib.h"
 
 using namespace EfiRuntime;
 
@@ -146,7 +146,8 @@ UINT64 RoundToDouble(DECIMAL_NUMBER *Number) {
 
   // Align the two so that Numerator / Denominator is in [1, 2) and
   // Value = Numerator / Denominator * 2^TopBit.
-  INT32 Shift = static_cast<INT32>(Numerator.BitLength()) - static_cast<INT32>(Denominator.BitLength());
+  INT32 Shift =
+      static_cast<INT32>(Numerator.BitLength()) - static_cast<INT32>(Denominator.BitLength());
   if (Shift > 0) {
     Denominator.ShiftLeft(static_cast<UINT32>(Shift));
   } else {

@@ -1,9 +1,9 @@
 // sscanf: the one conversion cJSON reads back, "%lg".
 #include <stdarg.h>
 
+#include "efi/runtime/Characters.h"
 #include "efi/runtime/include/stdio.h"
 #include "efi/runtime/include/stdlib.h"
-#include "efi/runtime/Characters.h"
 
 using namespace EfiRuntime;
 

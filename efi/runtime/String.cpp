@@ -1,7 +1,7 @@
 // The string functions cJSON calls, and tolower for its case-insensitive
 // member lookup.
-#include "efi/runtime/include/ctype.h"
 #include "efi/runtime/include/string.h"
+#include "efi/runtime/include/ctype.h"
 
 extern "C" size_t strlen(const char *String) {
   size_t Length = 0;

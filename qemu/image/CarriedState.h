@@ -12,8 +12,8 @@
 // "platform" or null for a boot that ended without a reset.
 #pragma once
 
-#include "sim/platform/PlatformRunner.h"
 #include "sim/common/SimMemory.h"
+#include "sim/platform/PlatformRunner.h"
 
 /// The carried state as JSON text from cJSON_malloc; empty when out of
 /// memory. ResetBy may be null.

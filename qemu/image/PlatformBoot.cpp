@@ -61,9 +61,9 @@ EFI_STATUS PlatformBoot::StartDriver(void *Context, EFI_SYSTEM_TABLE * /*SystemT
   // load the image from its bytes, then start it. A driver whose entry
   // fails is unloaded by StartImage.
   EFI_HANDLE Image = nullptr;
-  EFI_STATUS Status = gBS->LoadImage(FALSE, Self->mImageHandle, nullptr,
-                                     const_cast<CHAR8 *>(Self->mDriver), Self->mDriverLength,
-                                     &Image);
+  EFI_STATUS Status =
+      gBS->LoadImage(FALSE, Self->mImageHandle, nullptr, const_cast<CHAR8 *>(Self->mDriver),
+                     Self->mDriverLength, &Image);
   if (!EFI_ERROR(Status)) {
     UINTN ExitDataSize = 0;
     CHAR16 *ExitData = nullptr;
@@ -150,7 +150,9 @@ void PlatformBoot::EndBoot(bool Reset, EFI_RESET_TYPE ResetType) {
   if (Listed || ByDriver) {
     if (mBoot < MAX_BOOTS_IN_A_ROW) {
       SimBlock State = SaveCarriedState(mRunner, mBoot + 1,
-                                        !Reset ? nullptr : ByDriver ? "driver" : "platform");
+                                        !Reset     ? nullptr
+                                        : ByDriver ? "driver"
+                                                   : "platform");
       if (!State) {
         ChannelWriteRecord(CHANNEL_FAILURE, "out of memory saving the state for the next boot");
         return;

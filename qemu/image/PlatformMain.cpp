@@ -107,8 +107,8 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   // accounting, so nothing needs to tell the platform's allocations apart.
   PlatformHost Host = {gBS, nullptr, nullptr, nullptr, nullptr};
   PoolObject<Trace> Log = MakePoolObject<Trace>(Lines.Sink(), AccountSink);
-  PoolObject<PlatformRunner> Runner = Log ? MakePoolObject<PlatformRunner>(*TheScenario, Host, *Log)
-                                           : PoolObject<PlatformRunner>();
+  PoolObject<PlatformRunner> Runner =
+      Log ? MakePoolObject<PlatformRunner>(*TheScenario, Host, *Log) : PoolObject<PlatformRunner>();
   if (!Runner || !Runner->PowerOn()) {
     Failed(Failure, "the platform cannot be built", EFI_OUT_OF_RESOURCES);
     return;
@@ -139,8 +139,9 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   }
   Status = ThisBoot->Run();
   Failed(Failure,
-         Status == EFI_ABORTED ? "the machine did not shut down at the end of the boot"
-                               : "the reset hook cannot be registered (no platform-specific reset handler protocol)",
+         Status == EFI_ABORTED
+             ? "the machine did not shut down at the end of the boot"
+             : "the reset hook cannot be registered (no platform-specific reset handler protocol)",
          Status);
 }
 

@@ -32,8 +32,8 @@ class ResetHook {
   void Uninstall();
 
  private:
-  static VOID EFIAPI OnResetSystem(EFI_RESET_TYPE ResetType, EFI_STATUS ResetStatus,
-                                   UINTN DataSize, VOID *ResetData);
+  static VOID EFIAPI OnResetSystem(EFI_RESET_TYPE ResetType, EFI_STATUS ResetStatus, UINTN DataSize,
+                                   VOID *ResetData);
 
   EFI_RESET_NOTIFICATION_PROTOCOL *mHandlers = nullptr;
   RESET_HOOK_HANDLER mHandler = nullptr;

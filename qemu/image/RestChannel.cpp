@@ -2,9 +2,9 @@
 
 #include <cJSON.h>
 
+#include "sim/common/HttpNames.h"
 #include "sim/common/SimMemory.h"
 #include "sim/common/SimTextWriter.h"
-#include "sim/common/HttpNames.h"
 
 namespace {
 
@@ -90,8 +90,8 @@ bool RestChannel::Send(void *Context, const EFI_HTTP_MESSAGE *Request, const CHA
   for (UINTN Index = 0; Request->Headers != nullptr && Index < Request->HeaderCount; Index++) {
     const EFI_HTTP_HEADER &Header = Request->Headers[Index];
     if (Header.FieldName != nullptr && Header.FieldValue != nullptr) {
-      HeadersLength += SimStringLength(Header.FieldName) + 2 +
-                       SimStringLength(Header.FieldValue) + 2;
+      HeadersLength +=
+          SimStringLength(Header.FieldName) + 2 + SimStringLength(Header.FieldValue) + 2;
     }
   }
   UINTN RequestBodyLength = Request->Body != nullptr ? Request->BodyLength : 0;

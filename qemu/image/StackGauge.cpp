@@ -63,8 +63,8 @@ UINTN StackGauge::Paint() {
   UINTN End = (Pointer - PAINT_MARGIN) & ~static_cast<UINTN>(7);
   // Volatile, so that the compiler neither drops the stores nor turns the
   // loop into a call whose frame would land in the painted range.
-  for (auto *Word = reinterpret_cast<volatile UINT64 *>(mBase);
-       reinterpret_cast<UINTN>(Word) < End; Word++) {
+  for (auto *Word = reinterpret_cast<volatile UINT64 *>(mBase); reinterpret_cast<UINTN>(Word) < End;
+       Word++) {
     *Word = PAINT;
   }
   return Pointer;

@@ -4,10 +4,7 @@ namespace {
 
 void WriteBytes(const CHAR8 *Bytes, UINTN Length) {
   // One OUTSB per byte; REP lets the CPU (and QEMU) take them in one go.
-  asm volatile("rep outsb"
-               : "+S"(Bytes), "+c"(Length)
-               : "d"(TRACE_CHANNEL_PORT)
-               : "memory");
+  asm volatile("rep outsb" : "+S"(Bytes), "+c"(Length) : "d"(TRACE_CHANNEL_PORT) : "memory");
 }
 
 }  // namespace

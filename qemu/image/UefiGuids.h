@@ -3,8 +3,8 @@
 #pragma once
 
 #include "uefi/Hob.h"
-#include "uefi/ProtocolGuid.h"
 #include "uefi/LoadedImage.h"
+#include "uefi/ProtocolGuid.h"
 #include "uefi/ResetNotification.h"
 #include "uefi/SimpleFileSystem.h"
 

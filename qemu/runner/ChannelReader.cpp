@@ -6,8 +6,9 @@ bool SplitChannel(const std::string &Bytes, std::vector<ChannelRecord> *Records,
   while (Start < Bytes.size()) {
     size_t End = Bytes.find('\n', Start);
     if (End == std::string::npos) {
-      *Error = "the trace channel ends inside a record: the machine stopped while the platform "
-               "image was writing";
+      *Error =
+          "the trace channel ends inside a record: the machine stopped while the platform "
+          "image was writing";
       return false;
     }
     if (End == Start) {

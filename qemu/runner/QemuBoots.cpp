@@ -15,8 +15,8 @@ enum class BootEnd { NextBoot, RunOver };
 
 /// Takes one boot's records in order. They end with the next boot's state
 /// or the end of the run; nothing may follow. False with the problem.
-bool TakeBoot(const std::vector<ChannelRecord> &Records, const QEMU_BOOT_SINK &Sink,
-              BootEnd *End, std::string *State, std::string *Problem) {
+bool TakeBoot(const std::vector<ChannelRecord> &Records, const QEMU_BOOT_SINK &Sink, BootEnd *End,
+              std::string *State, std::string *Problem) {
   bool Ended = false;
   for (const ChannelRecord &Record : Records) {
     if (Ended) {
@@ -48,8 +48,8 @@ bool TakeBoot(const std::vector<ChannelRecord> &Records, const QEMU_BOOT_SINK &S
         *Problem = "the platform image failed: " + Record.Payload;
         return false;
       default:
-        *Problem = "the trace channel holds a record of unknown kind '" +
-                   std::string(1, Record.Tag) + "'";
+        *Problem =
+            "the trace channel holds a record of unknown kind '" + std::string(1, Record.Tag) + "'";
         return false;
     }
   }

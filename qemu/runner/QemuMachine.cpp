@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "qemu/runner/Subprocess.h"
 #include "qemu/ChannelFormat.h"
 #include "qemu/RestChannelFormat.h"
+#include "qemu/runner/Subprocess.h"
 
 namespace {
 
@@ -66,9 +66,10 @@ bool QemuMachine::Prepare(const QemuSetup &Setup, std::string *Error) {
   mSetup = Setup;
   for (const std::string *Image : {&Setup.PlatformImage, &Setup.DriverImage}) {
     if (!IsFile(*Image)) {
-      return Fail(Error, *Image + ": no such image; build the targets platform-image and "
-                                  "driver-image, or name the image with --platform-image or "
-                                  "--driver-image");
+      return Fail(Error, *Image +
+                             ": no such image; build the targets platform-image and "
+                             "driver-image, or name the image with --platform-image or "
+                             "--driver-image");
     }
   }
   if (IsFile(OVMF_CODE) && IsFile(OVMF_VARS)) {
@@ -116,8 +117,8 @@ bool QemuMachine::Prepare(const QemuSetup &Setup, std::string *Error) {
                Setup.Account ? "true" : "false", Setup.RestSocket.empty() ? "false" : "true");
   std::fclose(OptionsFile);
 
-  return Tool({"mformat", "-i", mDisk, "-T", std::to_string(DiskMiB * 2048), "-h", "64", "-s",
-               "32", "-v", "NVDIMMEMU", "::"},
+  return Tool({"mformat", "-i", mDisk, "-T", std::to_string(DiskMiB * 2048), "-h", "64", "-s", "32",
+               "-v", "NVDIMMEMU", "::"},
               Error) &&
          Tool({"mmd", "-i", mDisk, "::/EFI", "::/EFI/BOOT"}, Error) &&
          Tool({"mcopy", "-i", mDisk, Setup.PlatformImage, "::/EFI/BOOT/BOOTX64.EFI"}, Error) &&
@@ -167,12 +168,12 @@ bool QemuMachine::Boot(unsigned Number, std::string *Channel, std::string *Error
   }
   // No network (OVMF would try PXE first), no monitor, the console on the
   // first serial port into a file, the trace channel on its own debug port.
-  std::vector<std::string> Argv = {QEMU, "-accel", "tcg", "-no-reboot", "-nographic", "-m", "256",
-                                   "-nodefaults", "-net", "none", "-monitor", "none"};
+  std::vector<std::string> Argv = {QEMU,         "-accel", "tcg",      "-no-reboot",
+                                   "-nographic", "-m",     "256",      "-nodefaults",
+                                   "-net",       "none",   "-monitor", "none"};
   if (!mCode.empty()) {
-    Argv.insert(Argv.end(),
-                {"-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + mCode, "-drive",
-                 "if=pflash,format=raw,unit=1,file=" + mVars});
+    Argv.insert(Argv.end(), {"-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + mCode,
+                             "-drive", "if=pflash,format=raw,unit=1,file=" + mVars});
   } else {
     Argv.insert(Argv.end(), {"-bios", mBios});
   }
@@ -185,16 +186,17 @@ bool QemuMachine::Boot(unsigned Number, std::string *Channel, std::string *Error
     // The REST channel: a UART at a port OVMF leaves alone, on a socket.
     char Port[8];
     std::snprintf(Port, sizeof(Port), "0x%x", REST_CHANNEL_PORT);
-    Argv.insert(Argv.end(), {"-chardev",
-                             "socket,id=rest,path=" + mSetup.RestSocket + ",server=on,wait=off",
-                             "-device", std::string("isa-serial,chardev=rest,irq=5,iobase=") + Port});
+    Argv.insert(Argv.end(),
+                {"-chardev", "socket,id=rest,path=" + mSetup.RestSocket + ",server=on,wait=off",
+                 "-device", std::string("isa-serial,chardev=rest,irq=5,iobase=") + Port});
   }
   ProcessResult Result = RunProcess(Argv, QemuLog, mSetup.TimeoutSeconds);
   *Channel = ReadWholeFile(ChannelPath);
   std::string Boot = "boot " + Suffix + ": ";
   if (!Result.Started) {
-    return Fail(Error, Boot + QEMU + " cannot be run: is qemu-system-x86 installed? "
-                              "(scripts/setup.sh installs it)");
+    return Fail(Error, Boot + QEMU +
+                           " cannot be run: is qemu-system-x86 installed? "
+                           "(scripts/setup.sh installs it)");
   }
   if (Result.TimedOut) {
     return Fail(Error, Boot + "QEMU did not stop within " + std::to_string(mSetup.TimeoutSeconds) +

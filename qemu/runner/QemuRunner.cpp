@@ -29,8 +29,8 @@ std::string WorkDirectory(const QemuOptions &Qemu) {
     return Qemu.KeepDirectory;
   }
   const char *Temporary = std::getenv("TMPDIR");
-  std::string Template = std::string(Temporary != nullptr ? Temporary : "/tmp") +
-                         "/nvdimm-qemu-XXXXXX";
+  std::string Template =
+      std::string(Temporary != nullptr ? Temporary : "/tmp") + "/nvdimm-qemu-XXXXXX";
   return mkdtemp(Template.data()) != nullptr ? Template : std::string();
 }
 
@@ -54,8 +54,7 @@ class WorkDirectoryOwner {
 
 int PlatformFailed(const QemuOptions &Options, const std::string &Message) {
   std::fflush(stdout);
-  std::fprintf(stderr, "nvdimm-emu: %s: qemu: %s\n", Options.ScenarioPath.c_str(),
-               Message.c_str());
+  std::fprintf(stderr, "nvdimm-emu: %s: qemu: %s\n", Options.ScenarioPath.c_str(), Message.c_str());
   return QEMU_PLATFORM_FAILED;
 }
 
@@ -86,8 +85,9 @@ int RunScenarioInQemu(const QemuOptions &Options) {
     return 2;
   }
   if (TheScenario->Parts().FailAllocation() != 0) {
-    std::fprintf(stderr, "nvdimm-emu: %s: failAlloc: only the host platform can make the "
-                         "driver's allocations fail\n",
+    std::fprintf(stderr,
+                 "nvdimm-emu: %s: failAlloc: only the host platform can make the "
+                 "driver's allocations fail\n",
                  Options.ScenarioPath.c_str());
     return 2;
   }
@@ -95,9 +95,10 @@ int RunScenarioInQemu(const QemuOptions &Options) {
   // signals the reset-system event group.
   if (TheScenario->Parts().ResetSystemNamed() &&
       TheScenario->Parts().ResetSystem() != ResetSystemMode::Notifications) {
-    std::fprintf(stderr, "nvdimm-emu: %s: resetSystem: OVMF resets the EDK2 way, with reset "
-                         "notifications only; a platform that signals the reset-system group "
-                         "runs on the host platform\n",
+    std::fprintf(stderr,
+                 "nvdimm-emu: %s: resetSystem: OVMF resets the EDK2 way, with reset "
+                 "notifications only; a platform that signals the reset-system group "
+                 "runs on the host platform\n",
                  Options.ScenarioPath.c_str());
     return 2;
   }
@@ -154,8 +155,7 @@ int RunScenarioInQemu(const QemuOptions &Options) {
   std::string Problem;
   std::string State;
   unsigned Boot = 0;
-  if (!Machine.Prepare(Setup, &Problem) ||
-      !RunQemuBoots(Machine, Sink, &Boot, &State, &Problem)) {
+  if (!Machine.Prepare(Setup, &Problem) || !RunQemuBoots(Machine, Sink, &Boot, &State, &Problem)) {
     return PlatformFailed(Options, Problem);
   }
   if (TraceFile) {

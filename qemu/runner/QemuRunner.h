@@ -18,11 +18,11 @@ constexpr int QEMU_PLATFORM_FAILED = 3;
 
 struct QemuOptions {
   std::string ScenarioPath;
-  std::string TracePath;      ///< as run's --trace: "" none, "-" standard output
-  bool Quiet = false;         ///< no readable account
-  std::string PlatformImage;  ///< empty: DefaultPlatformImage()
-  std::string DriverImage;    ///< empty: DefaultDriverImage()
-  std::string KeepDirectory;  ///< empty: a temporary work directory, removed at the end
+  std::string TracePath;          ///< as run's --trace: "" none, "-" standard output
+  bool Quiet = false;             ///< no readable account
+  std::string PlatformImage;      ///< empty: DefaultPlatformImage()
+  std::string DriverImage;        ///< empty: DefaultDriverImage()
+  std::string KeepDirectory;      ///< empty: a temporary work directory, removed at the end
   unsigned TimeoutSeconds = 120;  ///< for each boot
 };
 

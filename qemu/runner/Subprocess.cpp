@@ -24,8 +24,7 @@ namespace {
   }
   int Input = open("/dev/null", O_RDONLY);
   int Output = open(OutputPath, O_WRONLY | O_CREAT | O_APPEND, 0644);
-  if (Input < 0 || Output < 0 || dup2(Input, 0) < 0 || dup2(Output, 1) < 0 ||
-      dup2(Output, 2) < 0) {
+  if (Input < 0 || Output < 0 || dup2(Input, 0) < 0 || dup2(Output, 1) < 0 || dup2(Output, 2) < 0) {
     _exit(127);
   }
   execvp(Argv[0], Argv);

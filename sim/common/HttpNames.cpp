@@ -120,7 +120,7 @@ bool FitsHeaderLine(const CHAR8 *Text) {
 
 bool HttpHeaderTravels(const CHAR8 *Name, const CHAR8 *Value) {
   static constexpr const CHAR8 *FRAMING[] = {"Content-Length", "Host", "Connection",
-                                              "Transfer-Encoding"};
+                                             "Transfer-Encoding"};
   if (Name == nullptr || Value == nullptr || !FitsHeaderLine(Name) || !FitsHeaderLine(Value)) {
     return false;
   }

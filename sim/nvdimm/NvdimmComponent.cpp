@@ -83,9 +83,8 @@ EFI_STATUS Report(EFI_STATUS Status, const CHAR8 *Text, CHAR8 *ErrorMessage) {
 /// The protocol's functions: each brackets its call as the platform's and
 /// passes it to the active component.
 struct NvdimmOperations {
-  static EFI_STATUS EFIAPI CreateGoal(CHAR8 *ConfigurationLevel, UINT32 MemoryMode,
-                                      UINT32 Reserved, CHAR8 *PersistentMemoryType,
-                                      CHAR8 *ErrorMessage) {
+  static EFI_STATUS EFIAPI CreateGoal(CHAR8 *ConfigurationLevel, UINT32 MemoryMode, UINT32 Reserved,
+                                      CHAR8 *PersistentMemoryType, CHAR8 *ErrorMessage) {
     if (mActive == nullptr) {
       return EFI_NOT_READY;
     }
@@ -191,8 +190,7 @@ bool NvdimmComponent::LoadState(const char *State) {
   NvdimmModel Model;
   if (!NvdimmJsonCheckObject(Document.Get(), StateMembers, 2, Path, Ignored) ||
       !NvdimmJsonReadBool(Document.Get(), "localRequest", &LocalRequest, Path, Ignored) ||
-      !Model.FromJson(cJSON_GetObjectItem(Document.Get(), "model"), {&Path, "model", 0},
-                      Ignored)) {
+      !Model.FromJson(cJSON_GetObjectItem(Document.Get(), "model"), {&Path, "model", 0}, Ignored)) {
     return false;
   }
   mModel = Model;
@@ -212,7 +210,8 @@ EFI_STATUS NvdimmComponent::CreateGoal(CHAR8 *ConfigurationLevel, UINT32 MemoryM
     return Event.Finish(EFI_INVALID_PARAMETER);
   }
   if (mConfig.CreateGoal.Forced) {
-    return Event.Finish(Report(mConfig.CreateGoal.Status, mConfig.CreateGoal.Message, ErrorMessage));
+    return Event.Finish(
+        Report(mConfig.CreateGoal.Status, mConfig.CreateGoal.Message, ErrorMessage));
   }
   CHAR8 Text[NVDIMM_ERROR_MESSAGE_SIZE];
   NvdimmMessage Error(Text, sizeof(Text));

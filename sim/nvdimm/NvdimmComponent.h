@@ -7,8 +7,8 @@
 #include <cJSON.h>
 
 #include "platform/NvdimmActionProtocol.h"
-#include "sim/nvdimm/NvdimmModel.h"
 #include "sim/common/PlatformHost.h"
+#include "sim/nvdimm/NvdimmModel.h"
 #include "sim/trace/Trace.h"
 
 /// Most entries a "pcdResults" list may hold.
@@ -97,10 +97,9 @@ class NvdimmComponent {
   EFI_STATUS CreateNamespace(UINT32 RegionId, CHAR8 *Name, UINT64 CapacityMiB, CHAR8 *Mode,
                              CHAR8 *ErrorMessage);
   EFI_STATUS DeleteNamespace(UINT16 NamespaceId, CHAR8 *ErrorMessage);
-  EFI_STATUS DeletePlatformConfigurationData(BOOLEAN AllDimms, UINT16 *DimmId,
-                                             CHAR8 *ErrorMessage, DIMM_RESULT_LIST *Results);
-  EFI_STATUS RunDiagnostics(BOOLEAN AllDimms, UINT16 *DimmId, CHAR8 *Tests,
-                            CHAR8 **ResultMessage);
+  EFI_STATUS DeletePlatformConfigurationData(BOOLEAN AllDimms, UINT16 *DimmId, CHAR8 *ErrorMessage,
+                                             DIMM_RESULT_LIST *Results);
+  EFI_STATUS RunDiagnostics(BOOLEAN AllDimms, UINT16 *DimmId, CHAR8 *Tests, CHAR8 **ResultMessage);
   EFI_STATUS GetLocalRequestPending(BOOLEAN *Pending);
 
   /// Erases every module; fills mResults and *Count, writes the first

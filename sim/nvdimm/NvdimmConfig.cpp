@@ -1,15 +1,15 @@
 // Reading of the scenario's "nvdimm" member into an NvdimmConfig.
 #include <cJSON.h>
 
+#include "sim/common/StatusNames.h"
 #include "sim/nvdimm/NvdimmComponent.h"
 #include "sim/nvdimm/NvdimmJson.h"
 #include "sim/nvdimm/NvdimmModel.h"
-#include "sim/common/StatusNames.h"
 
 namespace {
 
-const CHAR8 *const mConfigMembers[] = {"enabled",     "localRequestPending", "localRequestStatus",
-                                       "results",     "diagnostics",         "pcdResults",
+const CHAR8 *const mConfigMembers[] = {"enabled", "localRequestPending", "localRequestStatus",
+                                       "results", "diagnostics",         "pcdResults",
                                        "model"};
 const CHAR8 *const mOperationNames[] = {"CreateGoal", "CreateNamespace", "DeleteNamespace",
                                         "DeletePlatformConfigurationData"};
@@ -64,9 +64,9 @@ bool ReadResults(const cJSON *Json, NvdimmConfig *Config, const NvdimmJsonPath &
 bool ReadPcdResults(const cJSON *Array, NvdimmConfig *Config, const NvdimmJsonPath &Path,
                     NvdimmMessage &Error) {
   UINTN Count = static_cast<UINTN>(cJSON_GetArraySize(Array));
-  auto *Results = Count == 0 ? nullptr
-                             : static_cast<NvdimmPcdResult *>(
-                                   cJSON_malloc(Count * sizeof(NvdimmPcdResult)));
+  auto *Results =
+      Count == 0 ? nullptr
+                 : static_cast<NvdimmPcdResult *>(cJSON_malloc(Count * sizeof(NvdimmPcdResult)));
   if (Count != 0 && Results == nullptr) {
     NvdimmJsonError(Error, Path).Add("out of memory");
     return false;

@@ -14,15 +14,16 @@ struct TEST_NAME {
 };
 
 const TEST_NAME mTestNames[] = {
-    {"All", NVDIMM_TEST_ALL},           {"Quick", NVDIMM_TEST_QUICK},
-    {"Config", NVDIMM_TEST_CONFIG},     {"Security", NVDIMM_TEST_SECURITY},
+    {"All", NVDIMM_TEST_ALL},       {"Quick", NVDIMM_TEST_QUICK},
+    {"Config", NVDIMM_TEST_CONFIG}, {"Security", NVDIMM_TEST_SECURITY},
     {"Fw", NVDIMM_TEST_FW},
 };
 
 /// Appends the names of the tests in Set, in their fixed order, separated by Separator.
 void AddTestNames(NvdimmMessage &Text, UINT8 Set, const CHAR8 *Separator) {
   bool First = true;
-  for (UINT8 Test = NVDIMM_TEST_QUICK; Test <= NVDIMM_TEST_FW; Test = static_cast<UINT8>(Test << 1)) {
+  for (UINT8 Test = NVDIMM_TEST_QUICK; Test <= NVDIMM_TEST_FW;
+       Test = static_cast<UINT8>(Test << 1)) {
     if ((Set & Test) != 0) {
       Text.Add(First ? "" : Separator).Add(NvdimmTestName(Test));
       First = false;

@@ -33,8 +33,8 @@ NvdimmMessage &NvdimmJsonError(NvdimmMessage &Error, const NvdimmJsonPath &Path)
                                       const NvdimmJsonPath &Path, NvdimmMessage &Error);
 
 /// Reads a whole number from Min to Max into *Value, exactly as written when
-/// the document keeps number texts (ExactJson), else from its double. An absent or null member is an error when Required, and
-/// otherwise leaves *Value as it is.
+/// the document keeps number texts (ExactJson), else from its double. An absent or null member is
+/// an error when Required, and otherwise leaves *Value as it is.
 [[nodiscard]] bool NvdimmJsonReadUint(const cJSON *Object, const CHAR8 *Name, UINT64 Min,
                                       UINT64 Max, bool Required, UINT64 *Value,
                                       const NvdimmJsonPath &Path, NvdimmMessage &Error);

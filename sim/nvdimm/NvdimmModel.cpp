@@ -186,10 +186,9 @@ void NvdimmModel::ApplyGoal() {
     UINT32 Set = 0;
     UINT64 CapacityMiB = 0;
     for (UINTN Index = First; Index < ModuleCount; Index++) {
-      bool Joins = Index == First ||
-                   (Goal.Type == NvdimmMemoryType::AppDirect &&
-                    (Goal.Level == NvdimmGoalLevel::Platform ||
-                     Modules[Index].Socket == Modules[First].Socket));
+      bool Joins = Index == First || (Goal.Type == NvdimmMemoryType::AppDirect &&
+                                      (Goal.Level == NvdimmGoalLevel::Platform ||
+                                       Modules[Index].Socket == Modules[First].Socket));
       if ((Remaining & (1U << Index)) != 0 && Joins) {
         Set |= 1U << Index;
         CapacityMiB += PersistentMiB(Modules[Index], Goal);

@@ -38,10 +38,10 @@ enum class NvdimmMemoryType : UINT8 { AppDirect, AppDirectNotInterleaved };
 struct NvdimmModule {
   UINT16 Id;
   UINT8 Socket;
-  bool HasPcd;        ///< platform configuration data present
-  bool Locked;        ///< security-locked: refuses goals and erases
-  bool GoalPending;   ///< the pending goal applies to it at the next boot
-  UINT8 FailingTests; ///< NVDIMM_TEST_* bits that report a failure
+  bool HasPcd;         ///< platform configuration data present
+  bool Locked;         ///< security-locked: refuses goals and erases
+  bool GoalPending;    ///< the pending goal applies to it at the next boot
+  UINT8 FailingTests;  ///< NVDIMM_TEST_* bits that report a failure
   UINT64 CapacityMiB;
 };
 
@@ -81,8 +81,7 @@ const CHAR8 *NvdimmTestName(UINT8 Test);
 /// Checks and reads goal arguments. EFI_SUCCESS, or EFI_INVALID_PARAMETER
 /// with the reason in Error.
 [[nodiscard]] EFI_STATUS NvdimmParseGoal(const CHAR8 *Level, UINT32 MemoryMode, UINT32 Reserved,
-                                         const CHAR8 *Type, NvdimmGoal *Goal,
-                                         NvdimmMessage &Error);
+                                         const CHAR8 *Type, NvdimmGoal *Goal, NvdimmMessage &Error);
 
 /// Reads a comma-separated list of test names ("Quick,Fw"; "All" means every
 /// test) into a test set. EFI_INVALID_PARAMETER with the reason in Error for
@@ -125,9 +124,8 @@ struct NvdimmModel {
   /// Carves a namespace out of a region; *Id receives its id.
   /// EFI_NOT_FOUND (region), EFI_INVALID_PARAMETER (capacity 0, mode, name),
   /// EFI_OUT_OF_RESOURCES (region too small, no namespace slot).
-  [[nodiscard]] EFI_STATUS CreateNamespace(UINT32 RegionId, const CHAR8 *Name,
-                                           UINT64 CapacityMiB, const CHAR8 *Mode, UINT16 *Id,
-                                           NvdimmMessage &Error);
+  [[nodiscard]] EFI_STATUS CreateNamespace(UINT32 RegionId, const CHAR8 *Name, UINT64 CapacityMiB,
+                                           const CHAR8 *Mode, UINT16 *Id, NvdimmMessage &Error);
   /// EFI_NOT_FOUND when namespace Id does not exist.
   [[nodiscard]] EFI_STATUS DeleteNamespace(UINT16 Id, NvdimmMessage &Error);
   /// Erases the platform configuration data of Modules[Index]: its regions
@@ -144,8 +142,7 @@ struct NvdimmModel {
   /// Reads a model written as JSON (the scenario's "nvdimm.model" and the
   /// saved state share this form) into *this; *this is unspecified on
   /// failure, which names the member in Error.
-  [[nodiscard]] bool FromJson(const cJSON *Json, const NvdimmJsonPath &Path,
-                              NvdimmMessage &Error);
+  [[nodiscard]] bool FromJson(const cJSON *Json, const NvdimmJsonPath &Path, NvdimmMessage &Error);
   /// The model as JSON; null on allocation failure. The caller deletes it.
   [[nodiscard]] cJSON *ToJson() const;
 

@@ -11,16 +11,16 @@
 namespace {
 
 const CHAR8 *const mModelMembers[] = {"modules", "regions", "namespaces", "goal"};
-const CHAR8 *const mModuleMembers[] = {"id",     "socket", "capacityMiB",
-                                       "pcd",    "locked", "failingTests"};
+const CHAR8 *const mModuleMembers[] = {"id",  "socket", "capacityMiB",
+                                       "pcd", "locked", "failingTests"};
 const CHAR8 *const mRegionMembers[] = {"id", "modules", "capacityMiB"};
 const CHAR8 *const mNamespaceMembers[] = {"id", "region", "name", "capacityMiB", "mode"};
 const CHAR8 *const mGoalMembers[] = {"configurationLevel", "memoryMode", "reserved",
                                      "persistentMemoryType", "modules"};
 
 template <UINTN Count>
-bool CheckObject(const cJSON *Value, const CHAR8 *const (&Names)[Count],
-                 const NvdimmJsonPath &Path, NvdimmMessage &Error) {
+bool CheckObject(const cJSON *Value, const CHAR8 *const (&Names)[Count], const NvdimmJsonPath &Path,
+                 NvdimmMessage &Error) {
   return NvdimmJsonCheckObject(Value, Names, Count, Path, Error);
 }
 
@@ -67,8 +67,8 @@ bool ReadModule(const cJSON *Json, NvdimmModel &Model, const NvdimmJsonPath &Pat
   const cJSON *Tests = nullptr;
   if (!NvdimmJsonReadUint(Json, "id", 0, 0xFFFF, true, &Id, Path, Error) ||
       !NvdimmJsonReadUint(Json, "socket", 0, 0xFF, false, &Socket, Path, Error) ||
-      !NvdimmJsonReadUint(Json, "capacityMiB", 1, NVDIMM_MAX_MODULE_MIB, false, &CapacityMiB,
-                          Path, Error) ||
+      !NvdimmJsonReadUint(Json, "capacityMiB", 1, NVDIMM_MAX_MODULE_MIB, false, &CapacityMiB, Path,
+                          Error) ||
       !NvdimmJsonReadBool(Json, "pcd", &HasPcd, Path, Error) ||
       !NvdimmJsonReadBool(Json, "locked", &Locked, Path, Error) ||
       !NvdimmJsonReadArray(Json, "failingTests", 5, &Tests, Path, Error)) {
@@ -92,8 +92,13 @@ bool ReadModule(const cJSON *Json, NvdimmModel &Model, const NvdimmJsonPath &Pat
     }
     Failing |= Test;
   }
-  Model.Modules[Model.ModuleCount++] = {static_cast<UINT16>(Id), static_cast<UINT8>(Socket),
-                                        HasPcd, Locked, false, Failing, CapacityMiB};
+  Model.Modules[Model.ModuleCount++] = {static_cast<UINT16>(Id),
+                                        static_cast<UINT8>(Socket),
+                                        HasPcd,
+                                        Locked,
+                                        false,
+                                        Failing,
+                                        CapacityMiB};
   return true;
 }
 
@@ -163,11 +168,14 @@ bool ReadNamespace(const cJSON *Json, NvdimmModel &Model, const NvdimmJsonPath &
   }
   const NvdimmRegion *Region = Model.FindRegion(static_cast<UINT32>(RegionId));
   if (Region == nullptr) {
-    NvdimmJsonError(Error, NvdimmJsonPath{&Path, "region", 0}).Add("no region ").AddDecimal(RegionId);
+    NvdimmJsonError(Error, NvdimmJsonPath{&Path, "region", 0})
+        .Add("no region ")
+        .AddDecimal(RegionId);
     return false;
   }
   if (!NvdimmParseMode(ModeName, &Mode)) {
-    NvdimmJsonError(Error, NvdimmJsonPath{&Path, "mode", 0}).Add("not raw, sector, fsdax or devdax");
+    NvdimmJsonError(Error, NvdimmJsonPath{&Path, "mode", 0})
+        .Add("not raw, sector, fsdax or devdax");
     return false;
   }
   UINT64 FreeMiB = Model.RegionFreeMiB(*Region);
@@ -334,8 +342,8 @@ cJSON *NvdimmModel::ToJson() const {
   cJSON *ModuleList = AddArray(Json, "modules");
   cJSON *RegionList = AddArray(Json, "regions");
   cJSON *NamespaceList = AddArray(Json, "namespaces");
-  bool Built = Json != nullptr && ModuleList != nullptr && RegionList != nullptr &&
-               NamespaceList != nullptr;
+  bool Built =
+      Json != nullptr && ModuleList != nullptr && RegionList != nullptr && NamespaceList != nullptr;
   for (UINTN Index = 0; Built && Index < ModuleCount; Index++) {
     Built = AddModuleJson(ModuleList, Modules[Index]);
   }

@@ -4,7 +4,7 @@ namespace {
 
 CHAR8 LowerCase(CHAR8 Character) {
   return (Character >= 'A' && Character <= 'Z') ? static_cast<CHAR8>(Character - 'A' + 'a')
-                                                 : Character;
+                                                : Character;
 }
 
 }  // namespace
@@ -74,9 +74,7 @@ void NvdimmZero(VOID *Buffer, UINTN Length) {
   }
 }
 
-NvdimmMessage::NvdimmMessage(CHAR8 *Buffer, UINTN Size) : mBuffer(Buffer), mSize(Size) {
-  Clear();
-}
+NvdimmMessage::NvdimmMessage(CHAR8 *Buffer, UINTN Size) : mBuffer(Buffer), mSize(Size) { Clear(); }
 
 void NvdimmMessage::Clear() {
   mLength = 0;

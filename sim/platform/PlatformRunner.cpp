@@ -76,8 +76,8 @@ EFI_HANDLE PlatformRunner::InstallOnNewHandle(EFI_BOOT_SERVICES *BootServices, E
 
 void PlatformRunner::InstallOn(EFI_BOOT_SERVICES *BootServices, EFI_HANDLE *Handle, EFI_GUID *Guid,
                                VOID *Interface, const CHAR8 *What) {
-  EFI_STATUS Status = BootServices->InstallProtocolInterface(Handle, Guid, EFI_NATIVE_INTERFACE,
-                                                             Interface);
+  EFI_STATUS Status =
+      BootServices->InstallProtocolInterface(Handle, Guid, EFI_NATIVE_INTERFACE, Interface);
   CHAR8 Note[NOTE_SIZE] = {};
   StatusNote(Note, What, Status);
   mLog.Note(Note);
@@ -107,9 +107,9 @@ EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *Syst
           InstallOn(BootServices, &NvdimmHandle, &gNvdimmActionProtocolGuid, mRecord,
                     "nvdimmTwice: NVDIMM action protocol installed again on its handle: ");
         }
-        NvdimmHandle = InstallOnNewHandle(
-            BootServices, &gNvdimmActionProtocolGuid, mRecord,
-            "nvdimmTwice: NVDIMM action protocol installed on another handle: ");
+        NvdimmHandle =
+            InstallOnNewHandle(BootServices, &gNvdimmActionProtocolGuid, mRecord,
+                               "nvdimmTwice: NVDIMM action protocol installed on another handle: ");
         break;
       case BootStep::Redfish: {
         // Both protocols go on one handle before anyone is notified, as
@@ -160,10 +160,10 @@ EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *Syst
       case BootStep::ResetWarm:
       case BootStep::ResetCold:
         mLog.Note(Plan.Steps[Index] == BootStep::ResetWarm ? "resetWarm: the platform resets"
-                                                            : "resetCold: the platform resets");
+                                                           : "resetCold: the platform resets");
         SystemTable->RuntimeServices->ResetSystem(
-            Plan.Steps[Index] == BootStep::ResetWarm ? EfiResetWarm : EfiResetCold, EFI_SUCCESS,
-            0, nullptr);
+            Plan.Steps[Index] == BootStep::ResetWarm ? EfiResetWarm : EfiResetCold, EFI_SUCCESS, 0,
+            nullptr);
         break;
     }
   }

@@ -4,16 +4,16 @@
 #include "sim/common/ExactJson.h"
 #include "sim/common/HttpNames.h"
 #include "sim/common/MergeObject.h"
-#include "sim/redfish/RedfishService.h"
 #include "sim/common/SimTextWriter.h"
+#include "sim/redfish/RedfishService.h"
 
 struct RedfishService::ANSWER {
-  bool NoResponse = false;  // a transport failure: SendReceive returns Status
+  bool NoResponse = false;          // a transport failure: SendReceive returns Status
   EFI_STATUS Status = EFI_SUCCESS;  // with a response too: what SendReceive returns
   UINT32 Code = 0;
   bool RawCode = false;  // the response record gets StatusCode as it stands
   UINT32 StatusCode = 0;
-  bool OwnRecord = false;  // the code goes in a response record of the producer's own
+  bool OwnRecord = false;       // the code goes in a response record of the producer's own
   const CHAR8 *Body = nullptr;  // borrowed; null: no body
   UINTN BodyLength = 0;
   SimBlock Merged;  // an accepted PATCH: the resource's new body
@@ -158,8 +158,9 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
   return Status;
 }
 
-bool RedfishService::Answer(const EFI_HTTP_MESSAGE *Request, EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength,
-                            const CHAR8 *Body, UINTN BodyLength, ANSWER *Result) {
+bool RedfishService::Answer(const EFI_HTTP_MESSAGE *Request, EFI_HTTP_METHOD Method,
+                            const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body, UINTN BodyLength,
+                            ANSWER *Result) {
   const REDFISH_OVERRIDE_SETTING *Override = nullptr;
   for (UINTN Index = 0; Index < mOverrideUses.Count() && Override == nullptr; Index++) {
     const REDFISH_OVERRIDE_SETTING &Candidate = mOverrides[Index];
@@ -351,10 +352,10 @@ void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, U
     }
   }
   // The URI as the code units the driver passed; Uri is its narrowed copy.
-  bool Built = TraceAddString(Event.Get(), "method", Method) &&
-               (Uri != nullptr
-                    ? TraceAddItem(Event.Get(), "uri", TraceNewCodeUnits(Data->Url, UriLength))
-                    : TraceAddNull(Event.Get(), "uri"));
+  bool Built =
+      TraceAddString(Event.Get(), "method", Method) &&
+      (Uri != nullptr ? TraceAddItem(Event.Get(), "uri", TraceNewCodeUnits(Data->Url, UriLength))
+                      : TraceAddNull(Event.Get(), "uri"));
   // Made only for an event that takes it: TraceAddItem owns it from there.
   cJSON *Headers = Built ? cJSON_CreateArray() : nullptr;
   Built = Built && TraceAddItem(Event.Get(), "headers", Headers);

@@ -12,8 +12,8 @@
 
 #include "platform/RedfishServiceProtocol.h"
 #include "sim/common/PlatformHost.h"
-#include "sim/redfish/RedfishConfig.h"
 #include "sim/common/SimMemory.h"
+#include "sim/redfish/RedfishConfig.h"
 #include "sim/trace/Trace.h"
 #include "uefi/Rest.h"
 
@@ -107,16 +107,15 @@ class RedfishService {
   /// Decides the answer to one request (false when out of memory); a PATCH
   /// that it accepts leaves the merged body in Result, to be stored only once
   /// the answer is handed over. AnswerService leaves out the overrides.
-  bool Answer(const EFI_HTTP_MESSAGE *Request, EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body,
-              UINTN BodyLength, ANSWER *Result);
+  bool Answer(const EFI_HTTP_MESSAGE *Request, EFI_HTTP_METHOD Method, const CHAR8 *Uri,
+              UINTN UriLength, const CHAR8 *Body, UINTN BodyLength, ANSWER *Result);
   bool AnswerService(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body,
                      UINTN BodyLength, ANSWER *Result);
   void AnswerRemote(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength,
                     ANSWER *Result);
   EFI_STATUS HandOver(const ANSWER &Result, EFI_HTTP_MESSAGE *Response);
   void Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength, bool Answered,
-              UINT32 Code, EFI_STATUS Status,
-              EFI_TPL Tpl);
+              UINT32 Code, EFI_STATUS Status, EFI_TPL Tpl);
   void ReleaseResources();
 
   const PlatformHost &mHost;

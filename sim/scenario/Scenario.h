@@ -6,10 +6,10 @@
 
 #include <cJSON.h>
 
+#include "sim/common/SimMemory.h"
 #include "sim/nvdimm/NvdimmComponent.h"
 #include "sim/redfish/RedfishConfig.h"
 #include "sim/scenario/ScenarioReader.h"
-#include "sim/common/SimMemory.h"
 
 enum class BootStep : UINT8 {
   Nvdimm,

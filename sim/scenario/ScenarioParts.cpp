@@ -5,17 +5,15 @@
 namespace {
 
 // "accounts" is nvdimm-emu serve's; it reads and checks the member itself.
-constexpr const CHAR8 *mTopMembers[] = {"description", "redfish",     "nvdimm",  "boots",
-                                        "expect",      "failAlloc",   "resetSystem",
-                                        "accounts"};
+constexpr const CHAR8 *mTopMembers[] = {"description", "redfish",   "nvdimm",      "boots",
+                                        "expect",      "failAlloc", "resetSystem", "accounts"};
 
 constexpr const CHAR8 *mResetSystemNames[] = {"group", "notifications", "both"};
 constexpr const CHAR8 *mExpectMembers[] = {"events", "only", "final", "none"};
 
 constexpr const CHAR8 *mStepNames[] = {
-    "nvdimm",       "redfish", "rest",      "redfishReady", "localRequestTrigger",
-    "localRequest", "driver",  "resetWarm", "resetCold",    "redfishSameHandle",
-    "nvdimmTwice"};
+    "nvdimm", "redfish",   "rest",      "redfishReady",      "localRequestTrigger", "localRequest",
+    "driver", "resetWarm", "resetCold", "redfishSameHandle", "nvdimmTwice"};
 static_assert(sizeof(mStepNames) / sizeof(mStepNames[0]) ==
                   static_cast<UINTN>(BootStep::NvdimmTwice) + 1,
               "one name per boot step");

@@ -66,8 +66,7 @@ bool RedfishSettings::ReadFill(const cJSON *Member, REDFISH_OVERRIDE_SETTING &Ov
   const UINTN TextLength = SimStringLength(Text);
   {
     ScenarioReader::Scope CountPath(Reader, "count");
-    if (!Reader.ReadUint(ScenarioMember(Member, "count"), 1, MAX_FILL_BYTES / TextLength,
-                         &Count)) {
+    if (!Reader.ReadUint(ScenarioMember(Member, "count"), 1, MAX_FILL_BYTES / TextLength, &Count)) {
       return false;
     }
   }

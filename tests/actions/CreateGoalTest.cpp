@@ -36,7 +36,8 @@ class CreateGoalTest : public RedfishTest {
 // message, after "Inprogress", and ResetPending stays set.
 TEST_F(CreateGoalTest, GoalWhoseResetReturnsIsReportedFailed) {
   Install(Rest);
-  Rest.Body = R"({"ConfigurationLevel":"Platform","MemoryMode":0,"Reserved":0,"PersistentMemoryType":"AppDirect"})";
+  Rest.Body =
+      R"({"ConfigurationLevel":"Platform","MemoryMode":0,"Reserved":0,"PersistentMemoryType":"AppDirect"})";
   EFI_RUNTIME_SERVICES Runtime = *gRT;
   Runtime.ResetSystem = ReturningReset;
   gRT = &Runtime;
@@ -48,8 +49,7 @@ TEST_F(CreateGoalTest, GoalWhoseResetReturnsIsReportedFailed) {
   EXPECT_EQ(Nvdimm.ResetPending, 1);
   ASSERT_EQ(Rest.Requests.size(), 3u);
   EXPECT_NE(Rest.Requests[1].Body.find("\"Inprogress\""), std::string::npos);
-  EXPECT_EQ(Rest.Requests[2].Body,
-            "{\n\t\"Status\":\t\"Failed\",\n\t\"StatusMessage\":\t\"\"\n}");
+  EXPECT_EQ(Rest.Requests[2].Body, "{\n\t\"Status\":\t\"Failed\",\n\t\"StatusMessage\":\t\"\"\n}");
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 
 namespace {
 
-std::vector<UINTN> mSizes;                // every AllocatePool size, in order
-std::vector<UINTN> mSizesAtCall;          // those before the component's call
+std::vector<UINTN> mSizes;        // every AllocatePool size, in order
+std::vector<UINTN> mSizesAtCall;  // those before the component's call
 std::string mName;
 std::string mMode;
 

@@ -19,8 +19,8 @@ TEST(DimmResultsTest, ReadsStatusesWithinTheirRecords) {
   CHAR8 Text[DIMM_RESULT_TEXT_SIZE] = {};
   FormatDimmResults(DIMM_RESULT_LIST{2, Results}, Text);
   // 22 characters of frame and 80 of status make 104: the line is cut at 99.
-  std::string Expected = "DimmId:0x0001; Status:" + std::string(77, 'A') +
-                         "DimmId:0x0011; Status:Success; ";
+  std::string Expected =
+      "DimmId:0x0001; Status:" + std::string(77, 'A') + "DimmId:0x0011; Status:Success; ";
   EXPECT_EQ(std::string(Text), Expected);
   CHAR8 Empty[DIMM_RESULT_TEXT_SIZE] = {};
   FormatDimmResults(DIMM_RESULT_LIST{5, nullptr}, Empty);

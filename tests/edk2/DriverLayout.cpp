@@ -19,11 +19,11 @@
 
 unsigned DriverLayout(LAYOUT_ENTRY *Entries) {
   unsigned Count = 0;
-#define TYPE(T)                                          \
-  LayoutAdd(Entries, &Count, "sizeof", #T, sizeof(T));   \
+#define TYPE(T)                                        \
+  LayoutAdd(Entries, &Count, "sizeof", #T, sizeof(T)); \
   LayoutAdd(Entries, &Count, "alignof", #T, alignof(T));
-#define MEMBER(T, M)                                                 \
-  LayoutAdd(Entries, &Count, "offsetof", #T "." #M, offsetof(T, M)); \
+#define MEMBER(T, M)                                                  \
+  LayoutAdd(Entries, &Count, "offsetof", #T "." #M, offsetof(T, M));  \
   LayoutAdd(Entries, &Count, "sizeof", #T "." #M, MEMBER_SIZE(T, M)); \
   LAYOUT_SIGNATURE(T, M)
 #define VALUE(V) LayoutAdd(Entries, &Count, "value", #V, static_cast<unsigned long long>(V));

@@ -111,10 +111,11 @@ void CompareDec(const char *Path, const std::map<std::string, unsigned long long
   while (std::getline(File, Line)) {
     char Name[80];
     unsigned Data1, Data2, Data3, Data4[8];
-    if (std::sscanf(Line.c_str(),
-                    " %79[A-Za-z0-9_] = { %x , %x , %x , { %x , %x , %x , %x , %x , %x , %x , %x } }",
-                    Name, &Data1, &Data2, &Data3, &Data4[0], &Data4[1], &Data4[2], &Data4[3],
-                    &Data4[4], &Data4[5], &Data4[6], &Data4[7]) != 12) {
+    if (std::sscanf(
+            Line.c_str(),
+            " %79[A-Za-z0-9_] = { %x , %x , %x , { %x , %x , %x , %x , %x , %x , %x , %x } }", Name,
+            &Data1, &Data2, &Data3, &Data4[0], &Data4[1], &Data4[2], &Data4[3], &Data4[4],
+            &Data4[5], &Data4[6], &Data4[7]) != 12) {
       continue;
     }
     auto Label = Labels.find(Name);
@@ -158,11 +159,12 @@ void CompareCallingConvention() {
   if (gReferenceCallee.Calls != 1 ||
       std::memcmp(gReferenceCallee.Arguments, Expected, sizeof(Expected)) != 0 ||
       Status != 0x800000000000000FULL) {
-    Fail("EFIAPI: an EDK2 CreateEventEx called through the driver's type received "
-         "%llx %llx %llx %llx %llx %llx and returned 0x%llx\n",
-         gReferenceCallee.Arguments[0], gReferenceCallee.Arguments[1],
-         gReferenceCallee.Arguments[2], gReferenceCallee.Arguments[3],
-         gReferenceCallee.Arguments[4], gReferenceCallee.Arguments[5], Status);
+    Fail(
+        "EFIAPI: an EDK2 CreateEventEx called through the driver's type received "
+        "%llx %llx %llx %llx %llx %llx and returned 0x%llx\n",
+        gReferenceCallee.Arguments[0], gReferenceCallee.Arguments[1], gReferenceCallee.Arguments[2],
+        gReferenceCallee.Arguments[3], gReferenceCallee.Arguments[4], gReferenceCallee.Arguments[5],
+        Status);
   }
   ReferenceCallEventNotify(DriverEventNotify(), reinterpret_cast<void *>(0x5555),
                            reinterpret_cast<void *>(0x6666));

@@ -25,18 +25,18 @@
 
 unsigned ReferenceLayout(LAYOUT_ENTRY *Entries) {
   unsigned Count = 0;
-#define TYPE(T)                                                       \
-  LayoutAdd(Entries, &Count, "sizeof", #T, sizeof(T));                \
+#define TYPE(T)                                        \
+  LayoutAdd(Entries, &Count, "sizeof", #T, sizeof(T)); \
   LayoutAdd(Entries, &Count, "alignof", #T, _Alignof(T));
 #define MEMBER(T, M)                                                  \
   LayoutAdd(Entries, &Count, "offsetof", #T "." #M, OFFSET_OF(T, M)); \
   LayoutAdd(Entries, &Count, "sizeof", #T "." #M, MEMBER_SIZE(T, M));
 #define VALUE(V) LayoutAdd(Entries, &Count, "value", #V, (unsigned long long)(V));
 #define STANDARD(V, NUMBER) LayoutAdd(Entries, &Count, "value", #V, NUMBER);
-#define GUID(LABEL, DRIVER, REFERENCE)                  \
-  {                                                     \
-    static const EFI_GUID Guid = REFERENCE;             \
-    LayoutAddGuid(Entries, &Count, #LABEL, &Guid);      \
+#define GUID(LABEL, DRIVER, REFERENCE)             \
+  {                                                \
+    static const EFI_GUID Guid = REFERENCE;        \
+    LayoutAddGuid(Entries, &Count, #LABEL, &Guid); \
   }
 #include "LayoutList.h"
 #undef TYPE
@@ -52,8 +52,7 @@ CALL_RECORD gReferenceCallee;
 static EFI_STATUS EFIAPI CreateEventExCallee(IN UINT32 Type, IN EFI_TPL NotifyTpl,
                                              IN EFI_EVENT_NOTIFY NotifyFunction,
                                              IN CONST VOID *NotifyContext,
-                                             IN CONST EFI_GUID *EventGroup,
-                                             OUT EFI_EVENT *Event) {
+                                             IN CONST EFI_GUID *EventGroup, OUT EFI_EVENT *Event) {
   gReferenceCallee.Arguments[0] = Type;
   gReferenceCallee.Arguments[1] = NotifyTpl;
   gReferenceCallee.Arguments[2] = (UINTN)NotifyFunction;

@@ -60,8 +60,8 @@ constexpr unsigned long long SignatureOf() {
 }  // namespace layout
 
 // Adds "signature T.M" when member M of T is a function pointer.
-#define LAYOUT_SIGNATURE(T, M)                                                             \
-  if (layout::IsFunctionPointer<decltype(((T *)nullptr)->M)>()) {                          \
-    LayoutAdd(Entries, &Count, "signature", #T "." #M,                                     \
-              layout::SignatureOf<decltype(((T *)nullptr)->M)>());                         \
+#define LAYOUT_SIGNATURE(T, M)                                     \
+  if (layout::IsFunctionPointer<decltype(((T *)nullptr)->M)>()) {  \
+    LayoutAdd(Entries, &Count, "signature", #T "." #M,             \
+              layout::SignatureOf<decltype(((T *)nullptr)->M)>()); \
   }

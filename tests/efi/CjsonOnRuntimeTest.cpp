@@ -2,8 +2,8 @@
 // host's libcjson on glibc: the same documents and numbers must come out
 // byte for byte the same. The host library is loaded with dlopen, so its
 // cJSON_* functions stay apart from the ones linked into this test.
-#include <gtest/gtest.h>
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
@@ -28,7 +28,8 @@ class HostCjson {
     Version = reinterpret_cast<decltype(Version)>(dlsym(mHandle, "cJSON_Version"));
     Parse = reinterpret_cast<decltype(Parse)>(dlsym(mHandle, "cJSON_Parse"));
     Print = reinterpret_cast<decltype(Print)>(dlsym(mHandle, "cJSON_Print"));
-    PrintUnformatted = reinterpret_cast<decltype(PrintUnformatted)>(dlsym(mHandle, "cJSON_PrintUnformatted"));
+    PrintUnformatted =
+        reinterpret_cast<decltype(PrintUnformatted)>(dlsym(mHandle, "cJSON_PrintUnformatted"));
     CreateNumber = reinterpret_cast<decltype(CreateNumber)>(dlsym(mHandle, "cJSON_CreateNumber"));
     Delete = reinterpret_cast<decltype(Delete)>(dlsym(mHandle, "cJSON_Delete"));
     Free = reinterpret_cast<decltype(Free)>(dlsym(mHandle, "cJSON_free"));
@@ -103,7 +104,8 @@ class CjsonOnRuntimeTest : public ::testing::Test {
     ASSERT_TRUE(mHost.Loaded()) << "cannot load " << NVDIMM_HOST_CJSON_LIBRARY;
     // The two must really be different code.
     ASSERT_NE(reinterpret_cast<void *>(mHost.Parse), reinterpret_cast<void *>(&cJSON_Parse));
-    mHostApi = {mHost.Parse, mHost.Print, mHost.PrintUnformatted, mHost.CreateNumber, mHost.Delete, mHost.Free};
+    mHostApi = {mHost.Parse,        mHost.Print,  mHost.PrintUnformatted,
+                mHost.CreateNumber, mHost.Delete, mHost.Free};
   }
 
   HostCjson mHost;
@@ -120,11 +122,21 @@ TEST_F(CjsonOnRuntimeTest, VersionMatchesHost) { EXPECT_STREQ(cJSON_Version(), m
 // the host, and every pool block comes back.
 TEST_F(CjsonOnRuntimeTest, DocumentsReprintAsOnHost) {
   const char *Documents[] = {
-      "{\"Status\":\"Issued\",\"ActionName\":\"CreateGoal\",\"ActionUri\":\"/redfish/v1/Systems/1\"}",
-      "{\"Count\":3,\"Ratio\":-0.5,\"Big\":1e300,\"Tiny\":5e-324,\"Id\":12345678901234567890,\"Z\":-0}",
+      "{\"Status\":\"Issued\",\"ActionName\":\"CreateGoal\",\"ActionUri\":\"/redfish/v1/Systems/"
+      "1\"}",
+      "{\"Count\":3,\"Ratio\":-0.5,\"Big\":1e300,\"Tiny\":5e-324,\"Id\":12345678901234567890,\"Z\":"
+      "-0}",
       "[true,false,null,0.1,0.2,0.30000000000000004,1e21,123e-7,-1.5E+10,2.5e-400,1e400]",
-      "{\"Text\":\"a\\u0001\\\"\\u00e9\\ud83d\\ude00\\t\\/\\\\\",\"Empty\":\"\",\"Nested\":{\"A\":[[],{}]}}",
-      "  { \"Spaced\" : [ 1 , 2 ] }  ", "{\"A\":-x}", "[1,2", "\"unterminated", "01", "-", "1.e5", "[.5]"};
+      "{\"Text\":\"a\\u0001\\\"\\u00e9\\ud83d\\ude00\\t\\/"
+      "\\\\\",\"Empty\":\"\",\"Nested\":{\"A\":[[],{}]}}",
+      "  { \"Spaced\" : [ 1 , 2 ] }  ",
+      "{\"A\":-x}",
+      "[1,2",
+      "\"unterminated",
+      "01",
+      "-",
+      "1.e5",
+      "[.5]"};
   for (const char *Document : Documents) {
     EXPECT_EQ(Reprint(mRuntimeApi, Document), Reprint(mHostApi, Document)) << Document;
   }
@@ -134,8 +146,19 @@ TEST_F(CjsonOnRuntimeTest, DocumentsReprintAsOnHost) {
 // Numbers print as the host prints them: edge values and random bit
 // patterns, through cJSON's %1.15g / sscanf / %1.17g sequence.
 TEST_F(CjsonOnRuntimeTest, NumbersPrintAsOnHost) {
-  std::vector<double> Values = {0.0, -0.0, 1.0, -1.0, 0.1, 1e300, 5e-324, 1.7976931348623157e308, INFINITY,
-                                NAN, 2147483647.0, -2147483648.0, 9007199254740993.0};
+  std::vector<double> Values = {0.0,
+                                -0.0,
+                                1.0,
+                                -1.0,
+                                0.1,
+                                1e300,
+                                5e-324,
+                                1.7976931348623157e308,
+                                INFINITY,
+                                NAN,
+                                2147483647.0,
+                                -2147483648.0,
+                                9007199254740993.0};
   std::mt19937_64 Random(7);
   for (int Count = 0; Count < 50000; Count++) {
     Values.push_back(FromBits(Random()));
@@ -152,7 +175,8 @@ TEST_F(CjsonOnRuntimeTest, NumbersParseAsOnHost) {
   std::mt19937_64 Random(8);
   for (int Count = 0; Count < 20000; Count++) {
     char Text[64];
-    std::snprintf(Text, sizeof(Text), "%.*g", static_cast<int>(1 + Random() % 20), FromBits(Random()));
+    std::snprintf(Text, sizeof(Text), "%.*g", static_cast<int>(1 + Random() % 20),
+                  FromBits(Random()));
     cJSON *Ours = cJSON_Parse(Text);
     cJSON *Theirs = mHost.Parse(Text);
     ASSERT_EQ(Ours == nullptr, Theirs == nullptr) << Text;
@@ -179,7 +203,8 @@ TEST_F(CjsonOnRuntimeTest, LookupIgnoresCase) {
 // A failed allocation anywhere in a parse or a print releases everything
 // taken so far.
 TEST_F(CjsonOnRuntimeTest, FailedAllocationReleasesAll) {
-  const char *Document = "{\"A\":[1,2.5,\"x\"],\"B\":{\"C\":null},\"D\":\"long text to grow the buffer\"}";
+  const char *Document =
+      "{\"A\":[1,2.5,\"x\"],\"B\":{\"C\":null},\"D\":\"long text to grow the buffer\"}";
   for (size_t Failing = 1; Failing <= 20; Failing++) {
     mPool.FailAllocation(Failing);
     cJSON *Root = cJSON_Parse(Document);

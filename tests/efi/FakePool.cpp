@@ -22,7 +22,8 @@ EFI_STATUS EFIAPI UnexpectedService() {
 
 FakePool::FakePool() : mSaved(gBS) {
   // Every slot after the header, whatever its type, leads to the failure.
-  auto **Slots = reinterpret_cast<void **>(reinterpret_cast<char *>(&mTable) + sizeof(EFI_TABLE_HEADER));
+  auto **Slots =
+      reinterpret_cast<void **>(reinterpret_cast<char *>(&mTable) + sizeof(EFI_TABLE_HEADER));
   size_t SlotCount = (sizeof(mTable) - sizeof(EFI_TABLE_HEADER)) / sizeof(void *);
   for (size_t Index = 0; Index < SlotCount; Index++) {
     Slots[Index] = reinterpret_cast<void *>(&UnexpectedService);

@@ -54,14 +54,39 @@ uint64_t ToBits(double Value) {
 // limits, every power of two and of ten with both neighbours, and values
 // known to trip shortcut algorithms.
 std::vector<double> EdgeDoubles() {
-  std::vector<double> Values = {0.0, -0.0, INFINITY, -INFINITY, NAN, -NAN,
-                                FromBits(1), FromBits(2), FromBits(0x000FFFFFFFFFFFFFULL),
-                                FromBits(0x0010000000000000ULL), FromBits(0x7FEFFFFFFFFFFFFFULL),
-                                0.1, 0.2, 0.3, 1.0 / 3, 2.0 / 3, M_PI, M_E, 9007199254740992.0,
-                                9007199254740993.0, 123456789012345678.0, 999999999999999.9,
-                                99999999999999999.0, 9.9999999999999995e-5, 0.0001, 0.00001,
-                                5e-324, 2.2250738585072011e-308, 1.7976931348623157e308,
-                                1e23, 8.41e21, 5.764607523034235e39, 1.2345678901234567e-300};
+  std::vector<double> Values = {0.0,
+                                -0.0,
+                                INFINITY,
+                                -INFINITY,
+                                NAN,
+                                -NAN,
+                                FromBits(1),
+                                FromBits(2),
+                                FromBits(0x000FFFFFFFFFFFFFULL),
+                                FromBits(0x0010000000000000ULL),
+                                FromBits(0x7FEFFFFFFFFFFFFFULL),
+                                0.1,
+                                0.2,
+                                0.3,
+                                1.0 / 3,
+                                2.0 / 3,
+                                M_PI,
+                                M_E,
+                                9007199254740992.0,
+                                9007199254740993.0,
+                                123456789012345678.0,
+                                999999999999999.9,
+                                99999999999999999.0,
+                                9.9999999999999995e-5,
+                                0.0001,
+                                0.00001,
+                                5e-324,
+                                2.2250738585072011e-308,
+                                1.7976931348623157e308,
+                                1e23,
+                                8.41e21,
+                                5.764607523034235e39,
+                                1.2345678901234567e-300};
   for (int Exponent = -1074; Exponent <= 1023; Exponent++) {
     double Power = std::ldexp(1.0, Exponent);
     Values.push_back(Power);
@@ -123,9 +148,11 @@ class RuntimeFormatTest : public ::testing::Test {};
 
 // %d, %i and %x with flags, width and precision print as glibc prints.
 TEST_F(RuntimeFormatTest, IntegersMatchGlibc) {
-  const char *Formats[] = {"%d", "%i", "%5d", "%-5d|", "%05d", "%.3d", "%.0d", "%8.3d", "%-8.3d|", "%08.3d",
-                           "%x", "%04x", "%-4x|", "%.0x", "%8.3x", "%010x", "%1d", "%0d", "%-01d|"};
-  const int Values[] = {0, 1, -1, 7, -42, 255, 4096, 65535, 123456789, INT_MAX, INT_MIN, INT_MIN + 1};
+  const char *Formats[] = {"%d",    "%i",      "%5d",    "%-5d|", "%05d",  "%.3d",  "%.0d",
+                           "%8.3d", "%-8.3d|", "%08.3d", "%x",    "%04x",  "%-4x|", "%.0x",
+                           "%8.3x", "%010x",   "%1d",    "%0d",   "%-01d|"};
+  const int Values[] = {0,    1,     -1,        7,       -42,     255,
+                        4096, 65535, 123456789, INT_MAX, INT_MIN, INT_MIN + 1};
   for (const char *Format : Formats) {
     for (int Value : Values) {
       PRINTED Expected = Glibc(Format, Value);
@@ -187,10 +214,11 @@ TEST_F(RuntimeFormatTest, UnsupportedDirectivesFail) {
 // %g with every precision, width and flag prints the edge doubles as
 // glibc does.
 TEST_F(RuntimeFormatTest, GeneralEdgeDoublesMatchGlibc) {
-  const char *Formats[] = {"%g", "%.0g", "%.1g", "%.2g", "%.3g", "%.5g", "%.6g", "%.7g", "%.10g", "%.14g",
-                           "%1.15g", "%.16g", "%1.17g", "%.18g", "%.20g", "%.25g", "%.40g", "%.100g",
-                           "%.400g", "%.767g", "%.768g", "%.800g", "%.1000g", "%lg", "%25.17g", "%-25.17g|",
-                           "%025.17g", "%08g", "%-08g|", "%.g", "%0.0g"};
+  const char *Formats[] = {
+      "%g",      "%.0g",      "%.1g",     "%.2g",   "%.3g",   "%.5g",   "%.6g",    "%.7g",
+      "%.10g",   "%.14g",     "%1.15g",   "%.16g",  "%1.17g", "%.18g",  "%.20g",   "%.25g",
+      "%.40g",   "%.100g",    "%.400g",   "%.767g", "%.768g", "%.800g", "%.1000g", "%lg",
+      "%25.17g", "%-25.17g|", "%025.17g", "%08g",   "%-08g|", "%.g",    "%0.0g"};
   for (double Value : EdgeDoubles()) {
     for (const char *Format : Formats) {
       ASSERT_NO_FATAL_FAILURE(ExpectSameAsGlibc(Format, Value));

@@ -65,8 +65,12 @@ class ImageTest : public ::testing::Test {
   uint16_t Read16(size_t Offset) const {
     return static_cast<uint16_t>(mBytes.at(Offset) | mBytes.at(Offset + 1) << 8);
   }
-  uint32_t Read32(size_t Offset) const { return Read16(Offset) | static_cast<uint32_t>(Read16(Offset + 2)) << 16; }
-  uint64_t Read64(size_t Offset) const { return Read32(Offset) | static_cast<uint64_t>(Read32(Offset + 4)) << 32; }
+  uint32_t Read32(size_t Offset) const {
+    return Read16(Offset) | static_cast<uint32_t>(Read16(Offset + 2)) << 16;
+  }
+  uint64_t Read64(size_t Offset) const {
+    return Read32(Offset) | static_cast<uint64_t>(Read32(Offset + 4)) << 32;
+  }
 
   // Data directory Index as {RVA, size}.
   std::pair<uint32_t, uint32_t> Directory(int Index) const {
@@ -112,9 +116,11 @@ TEST_F(ImageTest, SectionsAreConsistent) {
   uint32_t SizeOfImage = Read32(mOptional + 56);
   ASSERT_FALSE(mSections.empty());
   for (const auto &Section : mSections) {
-    EXPECT_LE(static_cast<size_t>(Section.RawOffset) + Section.RawSize, mBytes.size()) << Section.Name;
+    EXPECT_LE(static_cast<size_t>(Section.RawOffset) + Section.RawSize, mBytes.size())
+        << Section.Name;
     EXPECT_LE(Section.VirtualAddress + Section.VirtualSize, SizeOfImage) << Section.Name;
-    EXPECT_FALSE((Section.Characteristics & SECTION_EXECUTE) && (Section.Characteristics & SECTION_WRITE))
+    EXPECT_FALSE((Section.Characteristics & SECTION_EXECUTE) &&
+                 (Section.Characteristics & SECTION_WRITE))
         << Section.Name;
     EXPECT_NE(Section.Name.rfind(".debug", 0), 0u) << "debug section " << Section.Name;
   }
@@ -148,7 +154,8 @@ TEST_F(ImageTest, BaseRelocationsAreValid) {
     for (size_t Entry = Offset + 8; Entry < Offset + BlockSize; Entry += 2) {
       uint16_t Value = Read16(Entry);
       int Type = Value >> 12;
-      ASSERT_TRUE(Type == RELOCATION_DIR64 || Type == RELOCATION_ABSOLUTE) << "relocation type " << Type;
+      ASSERT_TRUE(Type == RELOCATION_DIR64 || Type == RELOCATION_ABSOLUTE)
+          << "relocation type " << Type;
       if (Type == RELOCATION_DIR64) {
         uint32_t Target = Page + (Value & 0xFFF);
         ASSERT_LE(Target + 8u, SizeOfImage);

@@ -33,7 +33,8 @@ TEST_F(RuntimeMemoryTest, MemcpyCopiesExactRangeAtEveryOffset) {
         auto Actual = Pattern(2);
         auto Expected = Actual;
         std::memcpy(Expected.data() + To, Source.data() + From, Length);
-        EXPECT_EQ(EfiRtMemcpy(Actual.data() + To, Source.data() + From, Length), Actual.data() + To);
+        EXPECT_EQ(EfiRtMemcpy(Actual.data() + To, Source.data() + From, Length),
+                  Actual.data() + To);
         ASSERT_EQ(Actual, Expected) << "from " << From << " to " << To << " length " << Length;
       }
     }
@@ -48,7 +49,8 @@ TEST_F(RuntimeMemoryTest, MemmoveHandlesEveryOverlap) {
         auto Actual = Pattern(3);
         auto Expected = Actual;
         std::memmove(Expected.data() + To, Expected.data() + From, Length);
-        EXPECT_EQ(EfiRtMemmove(Actual.data() + To, Actual.data() + From, Length), Actual.data() + To);
+        EXPECT_EQ(EfiRtMemmove(Actual.data() + To, Actual.data() + From, Length),
+                  Actual.data() + To);
         ASSERT_EQ(Actual, Expected) << "from " << From << " to " << To << " length " << Length;
       }
     }

@@ -68,11 +68,50 @@ class RuntimeParseDoubleTest : public ::testing::Test {};
 // Every spelling cJSON can hand over, and the white space and sign of the
 // C grammar, end where glibc ends and give its value.
 TEST_F(RuntimeParseDoubleTest, SyntaxAndEndPointerMatchGlibc) {
-  const char *Texts[] = {"0", "-0", "+0", "1", "-1", "+1", "007", "1.", "-1.", ".5", "-.5", ".", "-.", "-",
-                         "+", "", "e5", ".e5", "1e", "1e+", "1e-", "1E5", "1e+5", "1e-5", "1.e5", "1.5e",
-                         "1.5e+x", "1..2", "1.2.3", "1e5e6", "1e+-5", "--1", "-+1", "+-1", "0.000", "00000.000e7",
-                         " \t\n\v\f\r1.25", " ", " -", "12abc", "1,5", "3.14159 ",
-                         "1e0000000000000000000000000000000000000005", "123456789012345678901234567890"};
+  const char *Texts[] = {"0",
+                         "-0",
+                         "+0",
+                         "1",
+                         "-1",
+                         "+1",
+                         "007",
+                         "1.",
+                         "-1.",
+                         ".5",
+                         "-.5",
+                         ".",
+                         "-.",
+                         "-",
+                         "+",
+                         "",
+                         "e5",
+                         ".e5",
+                         "1e",
+                         "1e+",
+                         "1e-",
+                         "1E5",
+                         "1e+5",
+                         "1e-5",
+                         "1.e5",
+                         "1.5e",
+                         "1.5e+x",
+                         "1..2",
+                         "1.2.3",
+                         "1e5e6",
+                         "1e+-5",
+                         "--1",
+                         "-+1",
+                         "+-1",
+                         "0.000",
+                         "00000.000e7",
+                         " \t\n\v\f\r1.25",
+                         " ",
+                         " -",
+                         "12abc",
+                         "1,5",
+                         "3.14159 ",
+                         "1e0000000000000000000000000000000000000005",
+                         "123456789012345678901234567890"};
   for (const char *Text : Texts) {
     ASSERT_NO_FATAL_FAILURE(ExpectSameAsGlibc(Text));
   }
@@ -104,13 +143,30 @@ TEST_F(RuntimeParseDoubleTest, ReadsDecimalSpellingsOnly) {
 // Exponents far beyond the range saturate to infinity or zero, and the
 // digit count and exponent cancel exactly however large both are.
 TEST_F(RuntimeParseDoubleTest, ExtremeExponentsMatchGlibc) {
-  std::vector<std::string> Texts = {
-      "1e308", "1e309", "-1e309", "1.7976931348623157e308", "1.7976931348623158e308",
-      "1.7976931348623159e308", "179769313486231580793728971405301e276", "1e-323", "1e-324", "-1e-324",
-      "2.4703282292062327e-324", "2.4703282292062328e-324", "4.9406564584124654e-324",
-      "7.4109846876186981e-324", "2.2250738585072011e-308", "2.2250738585072012e-308",
-      "2.2250738585072014e-308", "1e2147483647", "1e2147483648", "1e-2147483649", "1e99999999999999999999",
-      "1e-99999999999999999999", "0e99999999999999999999", "-0e-99999999999999999999"};
+  std::vector<std::string> Texts = {"1e308",
+                                    "1e309",
+                                    "-1e309",
+                                    "1.7976931348623157e308",
+                                    "1.7976931348623158e308",
+                                    "1.7976931348623159e308",
+                                    "179769313486231580793728971405301e276",
+                                    "1e-323",
+                                    "1e-324",
+                                    "-1e-324",
+                                    "2.4703282292062327e-324",
+                                    "2.4703282292062328e-324",
+                                    "4.9406564584124654e-324",
+                                    "7.4109846876186981e-324",
+                                    "2.2250738585072011e-308",
+                                    "2.2250738585072012e-308",
+                                    "2.2250738585072014e-308",
+                                    "1e2147483647",
+                                    "1e2147483648",
+                                    "1e-2147483649",
+                                    "1e99999999999999999999",
+                                    "1e-99999999999999999999",
+                                    "0e99999999999999999999",
+                                    "-0e-99999999999999999999"};
   Texts.push_back("0." + std::string(10000, '0') + "1e10001");
   Texts.push_back("1" + std::string(10000, '0') + "e-10000");
   Texts.push_back("1" + std::string(400, '0'));
@@ -133,9 +189,16 @@ TEST_F(RuntimeParseDoubleTest, ExtremeExponentsMatchGlibc) {
 // and one less rounds back.
 TEST_F(RuntimeParseDoubleTest, HalfwayCasesMatchGlibc) {
   std::mt19937_64 Random(1075);
-  std::vector<double> Values = {FromBits(1), FromBits(2), FromBits(3), FromBits(0x000FFFFFFFFFFFFFULL),
-                                FromBits(0x0010000000000000ULL), FromBits(0x7FEFFFFFFFFFFFFEULL), 1.0, 0.1,
-                                9007199254740992.0, 1e23};
+  std::vector<double> Values = {FromBits(1),
+                                FromBits(2),
+                                FromBits(3),
+                                FromBits(0x000FFFFFFFFFFFFFULL),
+                                FromBits(0x0010000000000000ULL),
+                                FromBits(0x7FEFFFFFFFFFFFFEULL),
+                                1.0,
+                                0.1,
+                                9007199254740992.0,
+                                1e23};
   for (int Count = 0; Count < HALFWAY_DOUBLES; Count++) {
     double Value = FromBits(Random() >> 1);
     if (std::isfinite(Value) && Value < 1.7e308) {
@@ -152,7 +215,8 @@ TEST_F(RuntimeParseDoubleTest, HalfwayCasesMatchGlibc) {
     // Cutting the last digit moves just below the point.
     size_t Exponent = Half.find('e');
     if (Exponent > 3) {
-      ASSERT_NO_FATAL_FAILURE(ExpectSameAsGlibc(Half.substr(0, Exponent - 1) + Half.substr(Exponent)));
+      ASSERT_NO_FATAL_FAILURE(
+          ExpectSameAsGlibc(Half.substr(0, Exponent - 1) + Half.substr(Exponent)));
     }
   }
 }

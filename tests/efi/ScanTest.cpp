@@ -23,8 +23,9 @@ class RuntimeScanTest : public ::testing::Test {};
 // Results and stored values agree with glibc for numbers, white space,
 // empty input and text without a number.
 TEST_F(RuntimeScanTest, ReadsAsGlibc) {
-  const char *Texts[] = {"1.5",   "  -2", "\t\n3e2 ", "1e+", "1e5x", "0.1", "-0", "4.9406564584124654e-324",
-                         "1e400", "",     "   ",      "x",   ".",    "-",   "+.5"};
+  const char *Texts[] = {
+      "1.5",   "  -2", "\t\n3e2 ", "1e+", "1e5x", "0.1", "-0", "4.9406564584124654e-324",
+      "1e400", "",     "   ",      "x",   ".",    "-",   "+.5"};
   for (const char *Text : Texts) {
     double Expected = -7.0;
     double Actual = -7.0;

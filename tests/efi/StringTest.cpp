@@ -16,9 +16,24 @@ int Sign(int Value) { return (Value > 0) - (Value < 0); }
 // Strings that differ at the start, the end, in length, and in bytes above
 // 0x7F, where signed and unsigned char order apart.
 const std::vector<std::string> &Samples() {
-  static const std::vector<std::string> Strings = {
-      "", "a", "b", "ab", "abc", "abd", "abcd", "ABC", "\x7F", "\x80", "\xFF", "a\xFF", "a\x01",
-      "Status", "status", "ActionName", std::string(300, 'z'), std::string(300, 'z') + "a"};
+  static const std::vector<std::string> Strings = {"",
+                                                   "a",
+                                                   "b",
+                                                   "ab",
+                                                   "abc",
+                                                   "abd",
+                                                   "abcd",
+                                                   "ABC",
+                                                   "\x7F",
+                                                   "\x80",
+                                                   "\xFF",
+                                                   "a\xFF",
+                                                   "a\x01",
+                                                   "Status",
+                                                   "status",
+                                                   "ActionName",
+                                                   std::string(300, 'z'),
+                                                   std::string(300, 'z') + "a"};
   return Strings;
 }
 
@@ -46,8 +61,8 @@ TEST_F(RuntimeStringTest, StrcmpOrdersAsCLibrary) {
 TEST_F(RuntimeStringTest, StrncmpStopsAtLengthOrNul) {
   for (const auto &A : Samples()) {
     for (const auto &B : Samples()) {
-      for (size_t Length : {size_t(0), size_t(1), size_t(2), size_t(3), size_t(4), size_t(300), size_t(301),
-                            SIZE_MAX}) {
+      for (size_t Length : {size_t(0), size_t(1), size_t(2), size_t(3), size_t(4), size_t(300),
+                            size_t(301), SIZE_MAX}) {
         ASSERT_EQ(Sign(EfiRtStrncmp(A.c_str(), B.c_str(), Length)),
                   Sign(std::strncmp(A.c_str(), B.c_str(), Length)))
             << "'" << A << "' vs '" << B << "' length " << Length;

@@ -3,7 +3,8 @@
 
 namespace {
 
-constexpr EFI_GUID mGroup = {0x5d1b3b8e, 0x1f0a, 0x4c57, {0x9a, 0x41, 0x0e, 0x6f, 0x22, 0x8b, 0x73, 0x10}};
+constexpr EFI_GUID mGroup = {
+    0x5d1b3b8e, 0x1f0a, 0x4c57, {0x9a, 0x41, 0x0e, 0x6f, 0x22, 0x8b, 0x73, 0x10}};
 
 using EventTest = EmulatorTest;
 
@@ -113,8 +114,9 @@ TEST_F(EventTest, CreateEventChecksArguments) {
   EXPECT_EQ(Bs->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, ProbeNotify, &A, nullptr),
             EFI_INVALID_PARAMETER);
   EXPECT_EQ(Bs->CreateEvent(0x1, TPL_CALLBACK, ProbeNotify, &A, &Event), EFI_INVALID_PARAMETER);
-  EXPECT_EQ(Bs->CreateEvent(EVT_NOTIFY_SIGNAL | EVT_NOTIFY_WAIT, TPL_CALLBACK, ProbeNotify, &A, &Event),
-            EFI_INVALID_PARAMETER);
+  EXPECT_EQ(
+      Bs->CreateEvent(EVT_NOTIFY_SIGNAL | EVT_NOTIFY_WAIT, TPL_CALLBACK, ProbeNotify, &A, &Event),
+      EFI_INVALID_PARAMETER);
   EXPECT_EQ(Bs->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_APPLICATION, ProbeNotify, &A, &Event),
             EFI_INVALID_PARAMETER);
   EXPECT_EQ(Bs->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_HIGH_LEVEL, ProbeNotify, &A, &Event),

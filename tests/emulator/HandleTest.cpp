@@ -27,8 +27,9 @@ TEST_F(HandleTest, InstallCreatesHandlesAndRefusesDuplicates) {
   EFI_HANDLE Bogus = reinterpret_cast<EFI_HANDLE>(&mFirst);
   EXPECT_EQ(Bs->InstallProtocolInterface(&Bogus, &mBeta, EFI_NATIVE_INTERFACE, nullptr),
             EFI_INVALID_PARAMETER);
-  EXPECT_EQ(Bs->InstallProtocolInterface(&Same, &mBeta, static_cast<EFI_INTERFACE_TYPE>(1), nullptr),
-            EFI_INVALID_PARAMETER);
+  EXPECT_EQ(
+      Bs->InstallProtocolInterface(&Same, &mBeta, static_cast<EFI_INTERFACE_TYPE>(1), nullptr),
+      EFI_INVALID_PARAMETER);
 
   VOID *Interface = &mThird;
   EXPECT_EQ(Bs->HandleProtocol(Handle, &mAlpha, &Interface), EFI_SUCCESS);
@@ -81,8 +82,9 @@ TEST_F(HandleTest, LocateHandleFollowsBufferSizeRules) {
   EXPECT_EQ(Bs->LocateHandle(ByProtocol, nullptr, nullptr, &Size, Buffer), EFI_INVALID_PARAMETER);
   EXPECT_EQ(Bs->LocateHandle(ByRegisterNotify, nullptr, nullptr, &Size, Buffer),
             EFI_INVALID_PARAMETER);
-  EXPECT_EQ(Bs->LocateHandle(static_cast<EFI_LOCATE_SEARCH_TYPE>(7), nullptr, nullptr, &Size, Buffer),
-            EFI_INVALID_PARAMETER);
+  EXPECT_EQ(
+      Bs->LocateHandle(static_cast<EFI_LOCATE_SEARCH_TYPE>(7), nullptr, nullptr, &Size, Buffer),
+      EFI_INVALID_PARAMETER);
 }
 
 // ByProtocol follows the order the protocol was installed in, AllHandles the
@@ -190,9 +192,11 @@ TEST_F(HandleTest, LocateProtocolConsumesRegistration) {
   EXPECT_EQ(Interface, &mFirst);
   EXPECT_EQ(Bs->LocateProtocol(&mAlpha, Registration, &Interface), EFI_NOT_FOUND);
   EXPECT_EQ(Interface, nullptr);
-  EXPECT_EQ(Bs->LocateHandle(ByRegisterNotify, nullptr, Registration, &Size, &Handle), EFI_NOT_FOUND);
-  EXPECT_EQ(Bs->RegisterProtocolNotify(&mAlpha, reinterpret_cast<EFI_EVENT>(&mFirst), &Registration),
-            EFI_INVALID_PARAMETER);
+  EXPECT_EQ(Bs->LocateHandle(ByRegisterNotify, nullptr, Registration, &Size, &Handle),
+            EFI_NOT_FOUND);
+  EXPECT_EQ(
+      Bs->RegisterProtocolNotify(&mAlpha, reinterpret_cast<EFI_EVENT>(&mFirst), &Registration),
+      EFI_INVALID_PARAMETER);
 }
 
 void CheckBetaPresent(Probe &Self, EFI_EVENT) {
@@ -213,15 +217,16 @@ TEST_F(HandleTest, InstallMultipleIsAllOrNothing) {
   ASSERT_EQ(Bs->RegisterProtocolNotify(&mAlpha, MakeEvent(Watcher, TPL_CALLBACK), &Registration),
             EFI_SUCCESS);
   EFI_HANDLE Handle = nullptr;
-  EXPECT_EQ(Bs->InstallMultipleProtocolInterfaces(&Handle, &mAlpha, &mFirst, &mBeta, &mSecond,
-                                                  nullptr),
-            EFI_SUCCESS);
+  EXPECT_EQ(
+      Bs->InstallMultipleProtocolInterfaces(&Handle, &mAlpha, &mFirst, &mBeta, &mSecond, nullptr),
+      EFI_SUCCESS);
   EXPECT_EQ(Watcher.Runs, 1);
   EXPECT_EQ(reinterpret_cast<EFI_STATUS>(Watcher.Extra), EFI_SUCCESS);
 
   EFI_HANDLE Fresh = nullptr;
-  EXPECT_EQ(Bs->InstallMultipleProtocolInterfaces(&Fresh, &mBeta, &mThird, &mBeta, &mThird, nullptr),
-            EFI_INVALID_PARAMETER);
+  EXPECT_EQ(
+      Bs->InstallMultipleProtocolInterfaces(&Fresh, &mBeta, &mThird, &mBeta, &mThird, nullptr),
+      EFI_INVALID_PARAMETER);
   EXPECT_EQ(Fresh, nullptr);
   UINTN Size = 0;
   EXPECT_EQ(Bs->LocateHandle(ByProtocol, &mBeta, nullptr, &Size, nullptr), EFI_BUFFER_TOO_SMALL);

@@ -38,10 +38,10 @@ TEST_F(PoolTest, MisuseIsReported) {
   char Unknown[128];
   snprintf(Unknown, sizeof(Unknown), "pool: FreePool of unknown pointer %p by the platform",
            static_cast<void *>(&Local));
-  EXPECT_EQ(Machine.TakeProblems(),
-            (std::vector<std::string>{"pool: FreePool of block #1, already freed, by the driver",
-                                      Unknown,
-                                      "pool: AllocatePool with a null Buffer by the platform"}));
+  EXPECT_EQ(
+      Machine.TakeProblems(),
+      (std::vector<std::string>{"pool: FreePool of block #1, already freed, by the driver", Unknown,
+                                "pool: AllocatePool with a null Buffer by the platform"}));
   EXPECT_EQ(Bs->AllocatePool(EfiConventionalMemory, 8, &Block), EFI_INVALID_PARAMETER);
 }
 
@@ -56,8 +56,9 @@ TEST_F(PoolTest, FreedMemoryIsPoisonedAndOverrunsAreCaught) {
   Bytes = static_cast<UINT8 *>(Allocate(5));
   Bytes[5] = 0;
   EXPECT_EQ(Bs->FreePool(Bytes), EFI_SUCCESS);
-  EXPECT_EQ(Machine.TakeProblems(),
-            (std::vector<std::string>{"pool: block #2 (5 bytes, platform) was written past its end"}));
+  EXPECT_EQ(
+      Machine.TakeProblems(),
+      (std::vector<std::string>{"pool: block #2 (5 bytes, platform) was written past its end"}));
 }
 
 // The N-th driver allocation of the run fails, counted across boots;

@@ -15,7 +15,8 @@ bool CrcMatches(EFI_BOOT_SERVICES *Services, TABLE &Table) {
   TABLE Copy = Table;
   Copy.Hdr.CRC32 = 0;
   UINT32 Crc = 0;
-  return Services->CalculateCrc32(&Copy, sizeof(Copy), &Crc) == EFI_SUCCESS && Crc == Table.Hdr.CRC32;
+  return Services->CalculateCrc32(&Copy, sizeof(Copy), &Crc) == EFI_SUCCESS &&
+         Crc == Table.Hdr.CRC32;
 }
 
 // Every service slot holds a function, every header its signature and CRC.
@@ -52,9 +53,10 @@ TEST_F(TableTest, UnsupportedServicesReportThemselves) {
   UINTN Size = 0;
   EXPECT_EQ(Rt->GetVariable(nullptr, nullptr, nullptr, &Size, nullptr), EFI_UNSUPPORTED);
   EXPECT_EQ(Machine.TakeProblems(),
-            (std::vector<std::string>{"unsupported boot service Stall called",
-                                      "unsupported boot service UninstallMultipleProtocolInterfaces called",
-                                      "unsupported runtime service GetVariable called"}));
+            (std::vector<std::string>{
+                "unsupported boot service Stall called",
+                "unsupported boot service UninstallMultipleProtocolInterfaces called",
+                "unsupported runtime service GetVariable called"}));
 }
 
 // CalculateCrc32 is the standard CRC-32; CopyMem allows overlap.
@@ -76,7 +78,8 @@ VOID EFIAPI Ignore(EFI_EVENT, VOID *) {}
 TEST_F(TableTest, EveryBootStartsAfresh) {
   static EFI_GUID Protocol = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   EFI_HANDLE Handle = nullptr;
-  ASSERT_EQ(Bs->InstallProtocolInterface(&Handle, &Protocol, EFI_NATIVE_INTERFACE, nullptr), EFI_SUCCESS);
+  ASSERT_EQ(Bs->InstallProtocolInterface(&Handle, &Protocol, EFI_NATIVE_INTERFACE, nullptr),
+            EFI_SUCCESS);
   EFI_EVENT Event = nullptr;
   ASSERT_EQ(Bs->CreateEvent(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, Ignore, nullptr, &Event), EFI_SUCCESS);
   Bs->RaiseTPL(TPL_NOTIFY);

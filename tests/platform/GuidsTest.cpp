@@ -13,9 +13,9 @@ namespace {
 /// Registry format: 8-4-4-4-12 upper-case hexadecimal digits.
 std::string RegistryText(const EFI_GUID &Guid) {
   char Text[37];
-  std::snprintf(Text, sizeof(Text), "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                Guid.Data1, Guid.Data2, Guid.Data3, Guid.Data4[0], Guid.Data4[1], Guid.Data4[2],
-                Guid.Data4[3], Guid.Data4[4], Guid.Data4[5], Guid.Data4[6], Guid.Data4[7]);
+  std::snprintf(Text, sizeof(Text), "%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X", Guid.Data1,
+                Guid.Data2, Guid.Data3, Guid.Data4[0], Guid.Data4[1], Guid.Data4[2], Guid.Data4[3],
+                Guid.Data4[4], Guid.Data4[5], Guid.Data4[6], Guid.Data4[7]);
   return Text;
 }
 
@@ -28,7 +28,8 @@ struct PinnedGuid {
 // Each GUID object the driver uses has the value its producer defines.
 TEST(GuidsTest, EachGuidHasItsValue) {
   const PinnedGuid Pinned[] = {
-      {"NVDIMM_ACTION_PROTOCOL", &gNvdimmActionProtocolGuid, "869F7A2D-C11B-48EE-BD8C-CDDB4D2FF4C7"},
+      {"NVDIMM_ACTION_PROTOCOL", &gNvdimmActionProtocolGuid,
+       "869F7A2D-C11B-48EE-BD8C-CDDB4D2FF4C7"},
       {"REDFISH_SERVICE_PROTOCOL", &gRedfishServiceProtocolGuid,
        "7ECA5AF9-A781-414E-AE4D-76B1ED203B83"},
       {"RedfishReadyGuid", &gRedfishReadyGuid, "FC248D6E-D438-4F4A-BFF8-DE6F2454EF6B"},

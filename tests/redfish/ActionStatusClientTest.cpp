@@ -59,9 +59,10 @@ TEST_F(ActionStatusClientTest, PatchSendsTheFormattedReport) {
   const RecordedRequest &Sent = Rest.Requests[0];
   EXPECT_EQ(Sent.Method, HttpMethodPatch);
   EXPECT_TRUE(StrEqual(Sent.Url, u"/redfish/v1/Oem/Velk/Viz/ActionStatus"));
-  EXPECT_EQ(Sent.Body,
-            "{\n\t\"Status\":\t\"Success\",\n\t\"StatusMessage\":\t\"(UEFI UPDATE): DeleteNamespace "
-            "performed Successfully\"\n}");
+  EXPECT_EQ(
+      Sent.Body,
+      "{\n\t\"Status\":\t\"Success\",\n\t\"StatusMessage\":\t\"(UEFI UPDATE): DeleteNamespace "
+      "performed Successfully\"\n}");
   EXPECT_EQ(Sent.Headers, (HeaderPairs{{"Content-Type", "application/json;charset=utf-8"},
                                        {"Content-Length", "99"},
                                        {"OData-Version", "4.0"}}));
@@ -70,15 +71,17 @@ TEST_F(ActionStatusClientTest, PatchSendsTheFormattedReport) {
             EFI_SUCCESS);
   ASSERT_EQ(Rest.Requests.size(), 2u);
   EXPECT_EQ(Rest.Requests[1].Body.size(), 445u);
-  EXPECT_EQ(Rest.Requests[1].Headers[1], (std::pair<std::string, std::string>{"Content-Length", "445"}));
+  EXPECT_EQ(Rest.Requests[1].Headers[1],
+            (std::pair<std::string, std::string>{"Content-Length", "445"}));
 }
 
 // Control characters are escaped; bytes above 0x7F go as they are.
 TEST_F(ActionStatusClientTest, PatchEscapesTheMessage) {
   Install(Rest);
   ASSERT_EQ(PatchActionStatus(&Rest.Protocol, "Failed", "a\nb\r\"c\\\x01\xE9"), EFI_SUCCESS);
-  EXPECT_EQ(Rest.Requests[0].Body,
-            "{\n\t\"Status\":\t\"Failed\",\n\t\"StatusMessage\":\t\"a\\nb\\r\\\"c\\\\\\u0001\xE9\"\n}");
+  EXPECT_EQ(
+      Rest.Requests[0].Body,
+      "{\n\t\"Status\":\t\"Failed\",\n\t\"StatusMessage\":\t\"a\\nb\\r\\\"c\\\\\\u0001\xE9\"\n}");
 }
 
 // Only 200 and 204 are accepted; anything else, or no answer, is a
@@ -89,8 +92,8 @@ TEST_F(ActionStatusClientTest, PatchAcceptsOnly200And204) {
     Rest.Code = Code;
     EXPECT_EQ(PatchActionStatus(&Rest.Protocol, "Success", "m"), EFI_SUCCESS);
   }
-  for (EFI_HTTP_STATUS_CODE Code : {HTTP_STATUS_201_CREATED, HTTP_STATUS_202_ACCEPTED,
-                                    HTTP_STATUS_400_BAD_REQUEST}) {
+  for (EFI_HTTP_STATUS_CODE Code :
+       {HTTP_STATUS_201_CREATED, HTTP_STATUS_202_ACCEPTED, HTTP_STATUS_400_BAD_REQUEST}) {
     Rest.Code = Code;
     EXPECT_EQ(PatchActionStatus(&Rest.Protocol, "Success", "m"), EFI_PROTOCOL_ERROR);
   }

@@ -26,8 +26,9 @@ EFI_STATUS EFIAPI FakeSendReceive(EFI_REST_PROTOCOL *This, EFI_HTTP_MESSAGE *Req
   (void)This;
   FakeRest *Rest = gFakeRest;
   Firmware::Instance().EnterPlatform();
-  RecordedRequest Recorded{Request->Data.Request->Method, Request->Data.Request->Url,
-                           Request->Data.Request->Url, {}, {}, Request->Body != nullptr};
+  RecordedRequest Recorded{
+      Request->Data.Request->Method, Request->Data.Request->Url, Request->Data.Request->Url, {}, {},
+      Request->Body != nullptr};
   for (UINTN Index = 0; Index < Request->HeaderCount; Index++) {
     // A header without a name or value would crash a real producer.
     const CHAR8 *Name = Request->Headers[Index].FieldName;
@@ -43,7 +44,8 @@ EFI_STATUS EFIAPI FakeSendReceive(EFI_REST_PROTOCOL *This, EFI_HTTP_MESSAGE *Req
   Response->Data.Response->StatusCode = Rest->Code;
   if (Rest->SendHeaders) {
     PlatformHost Host = EmulatorPlatformHost();
-    auto *Headers = static_cast<EFI_HTTP_HEADER *>(AllocateForDriver(Host, sizeof(EFI_HTTP_HEADER)));
+    auto *Headers =
+        static_cast<EFI_HTTP_HEADER *>(AllocateForDriver(Host, sizeof(EFI_HTTP_HEADER)));
     Headers[0].FieldName = CopyForDriver("Content-Type");
     Headers[0].FieldValue = CopyForDriver("application/json");
     Response->Headers = Headers;
@@ -84,10 +86,10 @@ EFI_HANDLE RedfishTest::Install(FakeRest &Target, bool WithService) {
   EFI_HANDLE Handle = nullptr;
   if (WithService) {
     // Both at once, as a producer of the service handle does.
-    EXPECT_EQ(gBS->InstallMultipleProtocolInterfaces(&Handle, &gEfiRestProtocolGuid,
-                                                     &Target.Protocol, &gRedfishServiceProtocolGuid,
-                                                     &Service, nullptr),
-              EFI_SUCCESS);
+    EXPECT_EQ(
+        gBS->InstallMultipleProtocolInterfaces(&Handle, &gEfiRestProtocolGuid, &Target.Protocol,
+                                               &gRedfishServiceProtocolGuid, &Service, nullptr),
+        EFI_SUCCESS);
   } else {
     EXPECT_EQ(gBS->InstallProtocolInterface(&Handle, &gEfiRestProtocolGuid, EFI_NATIVE_INTERFACE,
                                             &Target.Protocol),

@@ -13,8 +13,9 @@ const CHAR16 URI[] = u"/redfish/v1/Oem/Velk/Viz/ActionStatus";
 // Refused arguments leave the status code at 0.
 TEST_F(RestExchangeTest, RefusesMissingArguments) {
   EFI_HTTP_STATUS_CODE Code = HTTP_STATUS_404_NOT_FOUND;
-  EXPECT_EQ(SendRestRequest(nullptr, HttpMethodGet, URI, nullptr, nullptr, 0, nullptr, nullptr, &Code),
-            EFI_INVALID_PARAMETER);
+  EXPECT_EQ(
+      SendRestRequest(nullptr, HttpMethodGet, URI, nullptr, nullptr, 0, nullptr, nullptr, &Code),
+      EFI_INVALID_PARAMETER);
   EXPECT_EQ(Code, HTTP_STATUS_UNSUPPORTED_STATUS);
   EXPECT_EQ(SendRestRequest(&Rest.Protocol, HttpMethodGet, nullptr, nullptr, nullptr, 0, nullptr,
                             nullptr, &Code),
@@ -36,8 +37,8 @@ TEST_F(RestExchangeTest, SendsTheRequestAndHandsOverTheBody) {
   PoolPtr<CHAR8> Body;
   UINTN Length = 0;
   EFI_HTTP_STATUS_CODE Code = HTTP_STATUS_UNSUPPORTED_STATUS;
-  ASSERT_EQ(SendRestRequest(&Rest.Protocol, HttpMethodPatch, URI, &Headers, "xyz", 3, Body.Receive(),
-                            &Length, &Code),
+  ASSERT_EQ(SendRestRequest(&Rest.Protocol, HttpMethodPatch, URI, &Headers, "xyz", 3,
+                            Body.Receive(), &Length, &Code),
             EFI_SUCCESS);
   EXPECT_EQ(Code, HTTP_STATUS_200_OK);
   ASSERT_TRUE(Body);

@@ -16,12 +16,12 @@ TEST(ReportText, ShownTextEscapesWhatIsNotText) {
       {"caf\xC3\xA9 \xE2\x80\xA6", "caf\xC3\xA9 \xE2\x80\xA6"},
       {"a\nb\tc\rd\x1B\x7F", "a\\nb\\tc\\rd\\x1B\\x7F"},
       {std::string("nul\0end", 7), "nul\\x00end"},
-      {"\xFF\xC3", "\\xFF\\xC3"},                       // a lone lead byte at the end
-      {"\xC0\xAF", "\\xC0\\xAF"},                       // an overlong '/'
-      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},              // a surrogate
-      {"\xEF\xBF\xBE", "\\xEF\\xBF\\xBE"},              // U+FFFE
-      {"\xC2\x85", "\\xC2\\x85"},                       // a C1 control
-      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},         // four bytes
+      {"\xFF\xC3", "\\xFF\\xC3"},                // a lone lead byte at the end
+      {"\xC0\xAF", "\\xC0\\xAF"},                // an overlong '/'
+      {"\xED\xA0\x80", "\\xED\\xA0\\x80"},       // a surrogate
+      {"\xEF\xBF\xBE", "\\xEF\\xBF\\xBE"},       // U+FFFE
+      {"\xC2\x85", "\\xC2\\x85"},                // a C1 control
+      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},  // four bytes
   };
   for (const auto &Case : Cases) {
     EXPECT_EQ(ShownText(Case.Bytes), Case.Shown) << Case.Shown;
@@ -61,7 +61,9 @@ TEST(ReportText, WrapsAtSpacesWithinWidth) {
     size_t MaxLines;
     std::vector<std::string> Lines;
   } Cases[] = {
-      {"StatusMessage: (UEFI UPDATE): CreateGoal performed Successfully", 30, 3,
+      {"StatusMessage: (UEFI UPDATE): CreateGoal performed Successfully",
+       30,
+       3,
        {"StatusMessage: (UEFI UPDATE): ", "CreateGoal performed ", "Successfully"}},
       {"one two three four five", 9, 2, {"one two ", "three fo\xE2\x80\xA6"}},
       {"abcdefghijkl", 5, 3, {"abcde", "fghij", "kl"}},

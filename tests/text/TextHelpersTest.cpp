@@ -18,11 +18,16 @@ struct Conversion {
 // Hexadecimal conversion: prefixes, blanks, zeros, stop characters, overflow.
 TEST(HexToUintnTest, ConvertsByTheIdentifierRules) {
   const Conversion Cases[] = {
-      {"0x1F", 0x1F, EFI_SUCCESS},        {"  0X1f", 0x1F, EFI_SUCCESS},
-      {"1F", 0x1F, EFI_SUCCESS},          {"00x10", 0x10, EFI_SUCCESS},
-      {"x10", 0, EFI_SUCCESS},            {"  x10", 0, EFI_SUCCESS},
-      {"10g5", 0x10, EFI_SUCCESS},        {"", 0, EFI_SUCCESS},
-      {"\t 0x0101", 0x101, EFI_SUCCESS},  {"0x", 0, EFI_SUCCESS},
+      {"0x1F", 0x1F, EFI_SUCCESS},
+      {"  0X1f", 0x1F, EFI_SUCCESS},
+      {"1F", 0x1F, EFI_SUCCESS},
+      {"00x10", 0x10, EFI_SUCCESS},
+      {"x10", 0, EFI_SUCCESS},
+      {"  x10", 0, EFI_SUCCESS},
+      {"10g5", 0x10, EFI_SUCCESS},
+      {"", 0, EFI_SUCCESS},
+      {"\t 0x0101", 0x101, EFI_SUCCESS},
+      {"0x", 0, EFI_SUCCESS},
       {"FFFFFFFFFFFFFFFF", ALL_ONES, EFI_SUCCESS},
       {"FFFFFFFFFFFFFFFFF", ALL_ONES, EFI_UNSUPPORTED},
       {"0000000000000000000000001", 1, EFI_SUCCESS},

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "qemu/runner/ChannelReader.h"
 #include "qemu/ChannelFormat.h"
+#include "qemu/runner/ChannelReader.h"
 
 namespace {
 

@@ -11,7 +11,8 @@ TEST_F(NvdimmComponentTest, ForcedResultsWin) {
   Start((R"({"results": {
       "CreateGoal": {"status": "EFI_DEVICE_ERROR", "message": "goal \u00e9"},
       "CreateNamespace": {"status": "EFI_SUCCESS", "message": "ignored"},
-      "DeleteNamespace": {"status": "EFI_WARN_STALE_DATA", "message": ")" + Long + R"("},
+      "DeleteNamespace": {"status": "EFI_WARN_STALE_DATA", "message": ")" +
+         Long + R"("},
       "DeletePlatformConfigurationData": {"status": "EFI_NOT_READY", "message": "busy"}}})")
             .c_str());
   EXPECT_EQ(CreateGoal("Platform", 0, 0, "AppDirect"), EFI_DEVICE_ERROR);
@@ -61,8 +62,9 @@ TEST_F(NvdimmComponentTest, DiagnosticsFromTheModel) {
   EXPECT_EQ(Diagnose(TRUE, 0x00FF, "quick,Config"), EFI_SUCCESS);
   EXPECT_EQ(mResult, "Diagnostics Quick,Config: DIMM 0x0001 passed; DIMM 0x0011 passed");
   EXPECT_EQ(Diagnose(TRUE, 0x00FF, "All"), EFI_DEVICE_ERROR);
-  EXPECT_EQ(mResult, "Diagnostics Quick,Config,Security,Fw: DIMM 0x0001 passed; "
-                     "DIMM 0x0011 failed Security,Fw");
+  EXPECT_EQ(mResult,
+            "Diagnostics Quick,Config,Security,Fw: DIMM 0x0001 passed; "
+            "DIMM 0x0011 failed Security,Fw");
   EXPECT_EQ(Diagnose(FALSE, 0x0011, "Fw"), EFI_DEVICE_ERROR);
   EXPECT_EQ(mResult, "Diagnostics Fw: DIMM 0x0011 failed Fw");
   EXPECT_EQ(Diagnose(FALSE, 0x0101, "Fw"), EFI_NOT_FOUND);
@@ -95,22 +97,26 @@ TEST_F(NvdimmComponentTest, DiagnosticsForcedWithoutMessage) {
 TEST_F(NvdimmComponentTest, TraceEvents) {
   Start();
   CreateNamespace(1, "db", 1024);
-  EXPECT_EQ(LastLine(), R"({"boot":1,"event":"nvdimm","op":"CreateNamespace","args":{"RegionId":1,)"
-                        R"("Name":"db","CapacityMiB":1024,"Mode":"fsdax"},"status":"EFI_SUCCESS","tpl":4})");
+  EXPECT_EQ(LastLine(),
+            R"({"boot":1,"event":"nvdimm","op":"CreateNamespace","args":{"RegionId":1,)"
+            R"("Name":"db","CapacityMiB":1024,"Mode":"fsdax"},"status":"EFI_SUCCESS","tpl":4})");
   CreateGoal(nullptr, 4294967295u, 0, "AppDirect");
-  EXPECT_EQ(LastLine(), R"({"boot":1,"event":"nvdimm","op":"CreateGoal","args":{)"
-                        R"("ConfigurationLevel":null,"MemoryMode":4294967295,"Reserved":0,)"
-                        R"("PersistentMemoryType":"AppDirect"},"status":"EFI_INVALID_PARAMETER","tpl":4})");
+  EXPECT_EQ(LastLine(),
+            R"({"boot":1,"event":"nvdimm","op":"CreateGoal","args":{)"
+            R"("ConfigurationLevel":null,"MemoryMode":4294967295,"Reserved":0,)"
+            R"("PersistentMemoryType":"AppDirect"},"status":"EFI_INVALID_PARAMETER","tpl":4})");
   DeleteNamespace(9);
   EXPECT_EQ(LastLine(), R"({"boot":1,"event":"nvdimm","op":"DeleteNamespace","args":)"
                         R"({"NamespaceId":9},"status":"EFI_NOT_FOUND","tpl":4})");
   Reboot();
   ErasePcd(nullptr);
-  EXPECT_EQ(LastLine(), R"({"boot":2,"event":"nvdimm","op":"DeletePlatformConfigurationData",)"
-                        R"("args":{"AllDimms":true,"DimmId":null},"status":"EFI_SUCCESS","tpl":4})");
+  EXPECT_EQ(LastLine(),
+            R"({"boot":2,"event":"nvdimm","op":"DeletePlatformConfigurationData",)"
+            R"("args":{"AllDimms":true,"DimmId":null},"status":"EFI_SUCCESS","tpl":4})");
   Diagnose(FALSE, 0x0011, "Fw");
-  EXPECT_EQ(LastLine(), R"({"boot":2,"event":"nvdimm","op":"RunDiagnostics","args":)"
-                        R"({"AllDimms":false,"DimmId":17,"Tests":"Fw"},"status":"EFI_SUCCESS","tpl":4})");
+  EXPECT_EQ(LastLine(),
+            R"({"boot":2,"event":"nvdimm","op":"RunDiagnostics","args":)"
+            R"({"AllDimms":false,"DimmId":17,"Tests":"Fw"},"status":"EFI_SUCCESS","tpl":4})");
   BOOLEAN Pending = FALSE;
   mProtocol->GetLocalRequestPending(&Pending);
   EXPECT_EQ(LastLine(), R"({"boot":2,"event":"nvdimm","op":"GetLocalRequestPending","args":{},)"

@@ -177,7 +177,8 @@ TEST_F(RedfishServiceTest, PatchMergesIntoTheResource) {
             "{\"boot\":1,\"event\":\"rest\",\"method\":\"PATCH\","
             "\"uri\":\"/redfish/v1/Oem/Velk/Viz/ActionStatus\",\"headers\":[[\"OData-Version\","
             "\"4.0\"]],\"body\":\"{\\n\\t\\\"Status\\\":\\t\\\"Success\\\",\\n\\t"
-            "\\\"StatusMessage\\\":\\t\\\"done\\\"\\n}\",\"code\":204,\"status\":\"EFI_SUCCESS\",\"tpl\":4}");
+            "\\\"StatusMessage\\\":\\t\\\"done\\\"\\n}\",\"code\":204,\"status\":\"EFI_SUCCESS\","
+            "\"tpl\":4}");
 
   EXPECT_EQ(Send(HttpMethodPatch, u"/nested", "{\"A\":{\"y\":3e0,\"z\":4},\"B\":{\"n\":1}}").Code,
             HTTP_STATUS_204_NO_CONTENT);
