@@ -28,14 +28,14 @@ EFI_STATUS ActionStatusReader::Read(EFI_REST_PROTOCOL *Rest, const ActionRecord 
     return Status;
   }
   if (AsciiStrEqual(State, "Issued")) {
-    ActionName = StringMember(mDocument.Get(), "ActionName");
-    ActionUri = StringMember(mDocument.Get(), "ActionUri");
-    Kind = ActionName == nullptr || ActionUri == nullptr      ? ACTION_STATUS_KIND::Issued
-           : RecordHoldsAction(Record, ActionName, ActionUri) ? ACTION_STATUS_KIND::KeptAction
-                                                              : ACTION_STATUS_KIND::IssuedAction;
+    mActionName = StringMember(mDocument.Get(), "ActionName");
+    mActionUri = StringMember(mDocument.Get(), "ActionUri");
+    mKind = mActionName == nullptr || mActionUri == nullptr      ? ACTION_STATUS_KIND::Issued
+            : RecordHoldsAction(Record, mActionName, mActionUri) ? ACTION_STATUS_KIND::KeptAction
+                                                                 : ACTION_STATUS_KIND::IssuedAction;
   } else if (AsciiStrEqual(State, "Inprogress") &&
              cJSON_GetObjectItem(mDocument.Get(), "ActionName") != nullptr) {
-    Kind = ACTION_STATUS_KIND::Inprogress;
+    mKind = ACTION_STATUS_KIND::Inprogress;
   }
   return Status;
 }

@@ -30,12 +30,18 @@ class ActionStatusReader {
   /// parse.
   [[nodiscard]] EFI_STATUS Read(EFI_REST_PROTOCOL *Rest, const ActionRecord &Record);
 
-  ACTION_STATUS_KIND Kind = ACTION_STATUS_KIND::Nothing;
-  /// For IssuedAction and KeptAction: borrowed from the document.
-  const CHAR8 *ActionName = nullptr;
-  const CHAR8 *ActionUri = nullptr;
+  /// What the last Read found.
+  [[nodiscard]] ACTION_STATUS_KIND Kind() const { return mKind; }
+
+  /// For IssuedAction and KeptAction: the action's name and URI, borrowed
+  /// from the document.
+  [[nodiscard]] const CHAR8 *ActionName() const { return mActionName; }
+  [[nodiscard]] const CHAR8 *ActionUri() const { return mActionUri; }
 
  private:
   PoolPtr<CHAR8> mBody;
   JsonDocument mDocument;
+  ACTION_STATUS_KIND mKind = ACTION_STATUS_KIND::Nothing;
+  const CHAR8 *mActionName = nullptr;
+  const CHAR8 *mActionUri = nullptr;
 };

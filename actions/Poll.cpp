@@ -57,20 +57,20 @@ EFI_STATUS PollActionStatus(ActionContext *Context) {
     return Status;
   }
 
-  ActionStatusReader Reading;
-  Status = Reading.Read(Context->Rest, Context->Record);
+  ActionStatusReader Reader;
+  Status = Reader.Read(Context->Rest, Context->Record);
   // A warning ends the poll: nothing it read is acted upon.
   if (Status != EFI_SUCCESS) {
     return Status;
   }
-  switch (Reading.Kind) {
+  switch (Reader.Kind()) {
     case ACTION_STATUS_KIND::KeptAction:
       // Carried out already in this boot, its report lost: only the report
       // goes again.
       return ResendKeptReport(Context->Rest, &Context->Record);
     case ACTION_STATUS_KIND::IssuedAction:
-      BeginRecording(&Context->Record, Reading.ActionName, Reading.ActionUri);
-      return DispatchAction(Reading.ActionName, Reading.ActionUri, Context->Rest, Context->Nvdimm,
+      BeginRecording(&Context->Record, Reader.ActionName(), Reader.ActionUri());
+      return DispatchAction(Reader.ActionName(), Reader.ActionUri(), Context->Rest, Context->Nvdimm,
                             &Context->Record);
     case ACTION_STATUS_KIND::Inprogress:
       return PatchActionStatus(Context->Rest, "Success", GOAL_COMPLETED_MESSAGE);

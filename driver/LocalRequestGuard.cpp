@@ -16,16 +16,16 @@ constexpr const CHAR8 *ABORT_MESSAGE =
 }  // namespace
 
 void AbortRemoteAction(ActionContext *Context) {
-  ActionStatusReader Reading;
-  (void)Reading.Read(Context->Rest, Context->Record);
-  if (Reading.Kind == ACTION_STATUS_KIND::KeptAction) {
+  ActionStatusReader Reader;
+  (void)Reader.Read(Context->Rest, Context->Record);
+  if (Reader.Kind() == ACTION_STATUS_KIND::KeptAction) {
     // An action this boot carried out is no longer waiting, whatever the
     // service still shows: its own report goes again, never the abort.
     (void)ResendKeptReport(Context->Rest, &Context->Record);
     return;
   }
-  if (Reading.Kind == ACTION_STATUS_KIND::Issued ||
-      Reading.Kind == ACTION_STATUS_KIND::IssuedAction) {
+  if (Reader.Kind() == ACTION_STATUS_KIND::Issued ||
+      Reader.Kind() == ACTION_STATUS_KIND::IssuedAction) {
     CHAR8 Message[ABORT_MESSAGE_SIZE] = {};
     BoundedFormat(Message, sizeof(Message), ABORT_MESSAGE);
     (void)PatchActionStatus(Context->Rest, "Failed", Message);

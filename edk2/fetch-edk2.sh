@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Unpacks Debian's edk2 source package (EDK2 2022.11, bookworm's Debian
 # revision 6) and keeps only the parts of the tree a caller needs.
 #
@@ -10,7 +10,7 @@
 # there that holds every requested part is reused, so the download happens
 # once per build tree. The Debian version unpacked is written to
 # DESTINATION/edk2/.debian-version.
-set -eu
+set -euo pipefail
 
 # The release every check of this package is made against. Debian's security
 # updates of bookworm (2022.11-6+deb12uN) keep the upstream release and the

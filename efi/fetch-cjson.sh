@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Unpacks Debian's cJSON source package into a directory, so the firmware image
 # builds the same cJSON release as the host's libcjson-dev without a copy of it
 # in the repository.
@@ -11,7 +11,7 @@
 # no source entry, scripts/deb-src.sh derives one from the machine's own
 # Debian sources into a file of its own; the distribution's own files are
 # never edited.
-set -eu
+set -euo pipefail
 
 Destination=$1
 Version=$2

@@ -21,7 +21,7 @@ callgrind=0
 filter=""
 repetitions=5
 min_time=0.2
-build=build-bench
+build="build-bench"
 out=""
 while [ $# -gt 0 ]; do
   case "$1" in

@@ -11,21 +11,25 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-7}"
 shift || true
-build=build-fuzz
+build="build-fuzz"
 
-targets=(fuzz_text fuzz_json_number fuzz_poll fuzz_rest_exchange fuzz_create_goal
-         fuzz_create_namespace fuzz_delete_namespace fuzz_delete_pcd fuzz_run_diagnostics)
+mkdir -p "$build/logs"
+if ! CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+       -DNVDIMM_FUZZERS=ON -DNVDIMM_TESTS=OFF -DNVDIMM_FIRMWARE=OFF \
+       -DNVDIMM_SANITIZE=address,undefined >"$build/logs/build.log" 2>&1; then
+  tail -n 20 "$build/logs/build.log" >&2
+  echo "fuzz: the configuration failed; see $build/logs/build.log"
+  exit 1
+fi
+# The targets fuzz/CMakeLists.txt defines, as the configuration listed them.
+mapfile -t targets <"$build/fuzz-targets.txt"
 if [ "$#" -gt 0 ]; then
   targets=("$@")
 fi
 
-mkdir -p "$build/logs"
 echo "fuzz: building ${#targets[@]} targets with clang, ASan and UBSan into $build" \
      "(log: $build/logs/build.log)"
-if ! { CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-         -DNVDIMM_FUZZERS=ON -DNVDIMM_TESTS=OFF -DNVDIMM_FIRMWARE=OFF \
-         -DNVDIMM_SANITIZE=address,undefined &&
-       cmake --build "$build" -j2 --target "${targets[@]}"; } >"$build/logs/build.log" 2>&1; then
+if ! cmake --build "$build" -j2 --target "${targets[@]}" >>"$build/logs/build.log" 2>&1; then
   grep -E 'error' "$build/logs/build.log" | head -20 >&2 || true
   echo "fuzz: the build failed; see $build/logs/build.log"
   exit 1

@@ -1,15 +1,55 @@
 #!/usr/bin/env bash
-# Static analysis of the driver sources (core text redfish driver actions
-# platform, with the uefi headers they include): clang-tidy with the checks
-# of .clang-tidy, and cppcheck with the suppressions of .cppcheck-suppressions.
-# Any finding of either fails the run. Findings are printed; the last line is
-# a one-line summary. The compile commands come from build-asan, configured
-# here (nothing is built).
+# The tree's checks that build nothing:
+#   1. the include rule of the folders (scripts/include_rule.py): the driver's
+#      folders include downwards only, the host's from emulator/ up to cli/;
+#   2. the layout of every C and C++ source (clang-format with .clang-format);
+#   3. the scripts: shellcheck, and each one starting with set -euo pipefail;
+#   4. static analysis of the driver sources (core text redfish driver actions
+#      platform, with the uefi headers they include): clang-tidy with the
+#      checks of .clang-tidy, and cppcheck with the suppressions of
+#      .cppcheck-suppressions.
+# Any finding fails the run. Findings are printed, each stage ends with a
+# summary line, the last line sums up. The compile commands come from
+# build-asan, configured here (nothing is built).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build-asan
+build="build-asan"
 dirs=(core text redfish driver actions platform)
 
+failed=()
+
+# 1. Which folder may include which.
+python3 scripts/include_rule.py || failed+=("include rule")
+
+# 2. The house layout.
+mapfile -t formatted < <(git ls-files --cached --others --exclude-standard -- \
+  '*.c' '*.cpp' '*.h')
+unformatted=()
+for source in "${formatted[@]}"; do
+  clang-format --dry-run -Werror "$source" >/dev/null 2>&1 || unformatted+=("$source")
+done
+if [ "${#unformatted[@]}" -ne 0 ]; then
+  printf 'not in the house layout (clang-format -i FILE): %s\n' "${unformatted[@]}"
+  failed+=("layout")
+fi
+echo "layout: ${#formatted[@]} sources, ${#unformatted[@]} not formatted"
+
+# 3. The scripts.
+mapfile -t scripts < <(git ls-files --cached --others --exclude-standard -- '*.sh' .ci/run)
+unsafe=()
+for script in "${scripts[@]}"; do
+  grep -qx 'set -euo pipefail' "$script" || unsafe+=("$script")
+done
+if [ "${#unsafe[@]}" -ne 0 ]; then
+  printf 'does not set -euo pipefail: %s\n' "${unsafe[@]}"
+  failed+=("scripts")
+fi
+if ! shellcheck -S warning "${scripts[@]}"; then
+  failed+=("shellcheck")
+fi
+echo "scripts: ${#scripts[@]} checked, ${#unsafe[@]} without set -euo pipefail"
+
+# 4. Static analysis of the driver.
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DNVDIMM_SANITIZE=address,undefined -DNVDIMM_FIRMWARE=OFF >/dev/null
 mapfile -t sources < <(find "${dirs[@]}" -name '*.cpp' | sort)
@@ -36,8 +76,14 @@ cppcheck_findings=$(grep -cE ': (error|warning|style|performance|portability): '
 cat "$tidy_log" "$cppcheck_log"
 if [ "$tidy_status" -ne 0 ] || [ "$tidy_findings" -ne 0 ] || [ "$cppcheck_status" -ne 0 ] ||
    [ "$cppcheck_findings" -ne 0 ]; then
-  echo "lint: FAILED: clang-tidy $tidy_findings findings, cppcheck $cppcheck_findings findings" \
-       "in ${#sources[@]} driver sources"
+  failed+=("static analysis")
+fi
+echo "static analysis: clang-tidy $tidy_findings findings, cppcheck $cppcheck_findings findings" \
+     "in ${#sources[@]} driver sources"
+
+if [ "${#failed[@]}" -ne 0 ]; then
+  echo "lint: FAILED: ${failed[*]}"
   exit 1
 fi
-echo "lint: ${#sources[@]} driver sources clean under clang-tidy and cppcheck"
+echo "lint: includes, layout and scripts in order; ${#sources[@]} driver sources clean under" \
+     "clang-tidy and cppcheck"

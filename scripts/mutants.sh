@@ -32,7 +32,7 @@
 #   -j N     build and ctest parallelism (default 2)
 #   -l LIST  another list file
 #   --check  only check that every entry applies (exactly one match each)
-set -uo pipefail
+set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 jobs=2
@@ -50,7 +50,7 @@ while [ "$#" -gt 0 ]; do
     *) ids+=("$1"); shift ;;
   esac
 done
-build=build-mutants
+build="build-mutants"
 tool=(python3 "$root/scripts/mutants_list.py" "$list")
 
 # Validates the whole list first: a missing or ambiguous original stops here.
@@ -111,7 +111,7 @@ run_tests() {
           --timeout 60 --output-on-failure) >"$log" 2>&1; then
     first=$(sed -n 's/^ *[0-9]* - \(.*\) (.*)$/\1/p' "$log" | head -1)
     [ -n "$first" ] || first=$(grep -m1 -oE 'Test +#[0-9]+: [^ ]+ .*(Failed|Exception|Timeout)' "$log" |
-                                 sed -E 's/Test +#[0-9]+: ([^ ]+).*/\1/')
+                                 sed -E 's/Test +#[0-9]+: ([^ ]+).*/\1/' || true)
     echo "${first:-ctest failed}"
     return 1
   fi

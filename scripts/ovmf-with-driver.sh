@@ -53,7 +53,7 @@ Tree=$Work/edk2
 Fd=$Tree/Build/OvmfX64/RELEASE_GCC5/FV/OVMF_CODE.fd
 if [ "$Rebuild" = 1 ] || [ ! -f "$Fd" ] || [ "$Package/NvdimmRemoteActionDxe/X64/NvdimmRemoteActionDxe.efi" -nt "$Fd" ]; then
   T=$(Now)
-  sh edk2/fetch-edk2.sh "$Work" all
+  bash edk2/fetch-edk2.sh "$Work" all
   Say "edk2 source $(cat "$Tree/.debian-version") unpacked in $(( $(Now) - T )) s"
 
   T=$(Now)

@@ -11,7 +11,7 @@
 # usage: scripts/sanitize.sh [CTEST_ARGS...]   (e.g. -R scenarios/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build-asan
+build="build-asan"
 log="$build/sanitize.log"
 mkdir -p "$build"
 

@@ -11,7 +11,7 @@ set -euo pipefail
 groups=(
   "build:cmake make g++ clang lld llvm libclang-rt-14-dev dpkg-dev python3"
   "libraries:libcjson-dev googletest libgtest-dev libbenchmark-dev"
-  "checks:valgrind clang-tidy cppcheck libfuzzer-14-dev"
+  "checks:valgrind clang-tidy clang-format cppcheck shellcheck libfuzzer-14-dev"
   "QEMU and OVMF:qemu-system-x86 ovmf mtools dosfstools"
   "EDK2 tools (firmware-volume test, OVMF from source):uuid-dev xz-utils nasm acpica-tools"
   "Redfish server and clients:libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev nlohmann-json3-dev pkg-config redfishtool python3-sushy curl wrk openssl"
@@ -79,6 +79,7 @@ for entry in "${todo[@]}"; do
   start=$SECONDS
   # shellcheck disable=SC2086
   apt_get install -y -q --no-install-recommends $packages
+  # shellcheck disable=SC2086
   set -- $packages
   requested=$((requested + $#))
   echo "setup: $name installed ($((SECONDS - start)) s)"
