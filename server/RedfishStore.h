@@ -94,6 +94,14 @@ class RedfishStore {
     std::string User;
   };
 
+  /// Answers one request, Path without its trailing slashes, under the lock.
+  /// The order matters: the documents that need no credentials (the version
+  /// document, the service root) and the login come first; then the
+  /// requester is authenticated; then an action POST is taken before a
+  /// stored document of the same URI (a second POST of an action issues it
+  /// again rather than hitting the stored parameters), stored documents
+  /// before the twin's own resources (a scenario may hold any URI), and
+  /// anything left is 404.
   StoreResponse Route(const StoreRequest &Request, const std::string &Path);
   bool Authenticate(const StoreRequest &Request, StoreResponse *Response);
   StoreResponse ServeDocument(const StoreRequest &Request, size_t Index);
