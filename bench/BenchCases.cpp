@@ -66,7 +66,7 @@ void RunAction(BenchPlatform &Platform, void *Argument) {
     (void)PollActionStatus(Context);
     return;
   }
-  HandlerOf(Run.Kind)(Run.Uri, Context->Rest, Context->Nvdimm);
+  HandlerOf(Run.Kind)(Run.Uri, Context->Rest, Context->Nvdimm, &Context->Record);
 }
 
 std::u16string Widen(const char *Text) {

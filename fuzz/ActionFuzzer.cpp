@@ -41,7 +41,10 @@ struct HandlerCall {
 
 void CallHandler(void *Context) {
   auto *Call = static_cast<HandlerCall *>(Context);
-  mHandlers[static_cast<int>(mAction)](Call->Uri, Call->Rest, Call->Nvdimm);
+  // As the poll dispatches it: with the action's record, which keeps a
+  // report the service refuses.
+  ActionRecord Record = {};
+  mHandlers[static_cast<int>(mAction)](Call->Uri, Call->Rest, Call->Nvdimm, &Record);
 }
 
 FuzzOutcome ReadOutcome(const std::string &Control) {
