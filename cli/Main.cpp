@@ -64,6 +64,77 @@ int ReportCommand(int argc, char **argv) {
   return Result;
 }
 
+/// The run command's options, as its command line gives them.
+struct RUN_COMMAND {
+  RunOptions Options;
+  QemuOptions Qemu;
+  bool InQemu = false;
+  std::string ReportPath;
+};
+
+/// Reads `run SCENARIO [OPTIONS]` (argv[2] on); false for a command line that
+/// does not fit.
+bool ParseRun(int argc, char **argv, RUN_COMMAND *Command) {
+  RunOptions &Options = Command->Options;
+  QemuOptions &Qemu = Command->Qemu;
+  Options.ScenarioPath = argv[2];
+  for (int Index = 3; Index < argc; Index++) {
+    std::string Argument = argv[Index];
+    bool HasValue = Index + 1 < argc;
+    uint64_t Seconds = 0;
+    if (Argument == "--strict" || Argument == "--quiet") {
+      (Argument == "--strict" ? Options.Strict : Options.Quiet) = true;
+    } else if (!HasValue) {
+      return false;
+    } else if (Argument == "--trace") {
+      Options.TracePath = argv[++Index];
+    } else if (Argument == "--report") {
+      Command->ReportPath = argv[++Index];
+    } else if (Argument == "--fail-alloc") {
+      if (!ParseCount(argv[++Index], &Options.FailAllocation)) {
+        return false;
+      }
+    } else if (Argument == "--platform") {
+      std::string Platform = argv[++Index];
+      if (Platform != "host" && Platform != "qemu") {
+        return false;
+      }
+      Command->InQemu = Platform == "qemu";
+    } else if (Argument == "--timeout") {
+      if (!ParseCount(argv[++Index], &Seconds) || Seconds == 0 || Seconds > 86400) {
+        return false;
+      }
+      Qemu.TimeoutSeconds = static_cast<unsigned>(Seconds);
+    } else if (Argument == "--keep") {
+      Qemu.KeepDirectory = argv[++Index];
+    } else if (Argument == "--platform-image") {
+      Qemu.PlatformImage = argv[++Index];
+    } else if (Argument == "--driver-image") {
+      Qemu.DriverImage = argv[++Index];
+    } else if (Argument == "--redfish") {
+      Options.RedfishUrl = argv[++Index];
+    } else if (Argument == "--user") {
+      Options.RedfishUser = argv[++Index];
+    } else if (Argument == "--password") {
+      Options.RedfishPassword = argv[++Index];
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+/// Runs the scenario on the platform the command names.
+int RunOnPlatform(RUN_COMMAND &Command) {
+  if (!Command.InQemu) {
+    return RunScenario(Command.Options);
+  }
+  Command.Qemu.ScenarioPath = Command.Options.ScenarioPath;
+  Command.Qemu.TracePath = Command.Options.TracePath;
+  Command.Qemu.Quiet = Command.Options.Quiet;
+  return RunScenarioInQemu(Command.Qemu);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -73,56 +144,13 @@ int main(int argc, char **argv) {
   if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) {
     return ServeMain(argc, argv);
   }
-  if (argc < 3 || std::strcmp(argv[1], "run") != 0) {
+  RUN_COMMAND Command;
+  if (argc < 3 || std::strcmp(argv[1], "run") != 0 || !ParseRun(argc, argv, &Command)) {
     return Usage();
   }
-  std::string ReportPath;
-  RunOptions Options;
-  QemuOptions Qemu;
-  bool InQemu = false;
-  Options.ScenarioPath = argv[2];
-  for (int Index = 3; Index < argc; Index++) {
-    std::string Argument = argv[Index];
-    if (Argument == "--trace" && Index + 1 < argc) {
-      Options.TracePath = argv[++Index];
-    } else if (Argument == "--report" && Index + 1 < argc) {
-      ReportPath = argv[++Index];
-    } else if (Argument == "--fail-alloc" && Index + 1 < argc) {
-      if (!ParseCount(argv[++Index], &Options.FailAllocation)) {
-        return Usage();
-      }
-    } else if (Argument == "--strict") {
-      Options.Strict = true;
-    } else if (Argument == "--quiet") {
-      Options.Quiet = true;
-    } else if (Argument == "--platform" && Index + 1 < argc) {
-      std::string Platform = argv[++Index];
-      if (Platform != "host" && Platform != "qemu") {
-        return Usage();
-      }
-      InQemu = Platform == "qemu";
-    } else if (Argument == "--timeout" && Index + 1 < argc) {
-      uint64_t Seconds = 0;
-      if (!ParseCount(argv[++Index], &Seconds) || Seconds == 0 || Seconds > 86400) {
-        return Usage();
-      }
-      Qemu.TimeoutSeconds = static_cast<unsigned>(Seconds);
-    } else if (Argument == "--keep" && Index + 1 < argc) {
-      Qemu.KeepDirectory = argv[++Index];
-    } else if (Argument == "--platform-image" && Index + 1 < argc) {
-      Qemu.PlatformImage = argv[++Index];
-    } else if (Argument == "--driver-image" && Index + 1 < argc) {
-      Qemu.DriverImage = argv[++Index];
-    } else if (Argument == "--redfish" && Index + 1 < argc) {
-      Options.RedfishUrl = argv[++Index];
-    } else if (Argument == "--user" && Index + 1 < argc) {
-      Options.RedfishUser = argv[++Index];
-    } else if (Argument == "--password" && Index + 1 < argc) {
-      Options.RedfishPassword = argv[++Index];
-    } else {
-      return Usage();
-    }
-  }
+  const bool InQemu = Command.InQemu;
+  RunOptions &Options = Command.Options;
+  const std::string &ReportPath = Command.ReportPath;
   if (InQemu && !Options.RedfishUrl.empty()) {
     std::fprintf(stderr, "nvdimm-emu: --redfish runs on the host platform only\n");
     return 2;
@@ -133,17 +161,8 @@ int main(int argc, char **argv) {
                  "have no meaning with --platform qemu\n");
     return 2;
   }
-  auto RunOnPlatform = [&]() {
-    if (!InQemu) {
-      return RunScenario(Options);
-    }
-    Qemu.ScenarioPath = Options.ScenarioPath;
-    Qemu.TracePath = Options.TracePath;
-    Qemu.Quiet = Options.Quiet;
-    return RunScenarioInQemu(Qemu);
-  };
   if (ReportPath.empty()) {
-    return RunOnPlatform();
+    return RunOnPlatform(Command);
   }
   // The page is drawn from the trace file, so that it is the page `report`
   // draws from the same trace; without --trace the trace goes to a file of
@@ -166,7 +185,7 @@ int main(int argc, char **argv) {
     TemporaryTrace = Template;
     Options.TracePath = TemporaryTrace;
   }
-  int Result = RunOnPlatform();
+  int Result = RunOnPlatform(Command);
   if (Result == 0 || Result == 1) {
     std::string Outcome;
     int Written = Report(Options.TracePath, ReportPath, Options.ScenarioPath, &Outcome);

@@ -152,231 +152,310 @@ bool IsLoopback(const std::string &Host) {
   return Host == "localhost" || Host == "::1" || Host.compare(0, 4, "127.") == 0;
 }
 
-void SaveMachine(PlatformRunner &Runner, UINT32 Boot, Trace &Log, StateFile *State,
-                 RedfishStore &Store) {
-  if (State == nullptr) {
-    return;
+/// Where the twin listens and how its own host reaches it.
+struct LISTENER {
+  std::string Scheme;   ///< "http" or "https"
+  std::string Shown;    ///< the host as a URL writes it ([::1], 127.0.0.1, ...)
+  std::string BaseUrl;  ///< what the host's REST producer connects to
+};
+
+/// The twin: the emulated host (its scenario, platform, boots and trace),
+/// the store, the listener in front of it, the REST producer through which
+/// the host's driver reaches the listener, and the boots in QEMU instead of
+/// the emulated machine with --platform qemu. Each step returns 0 or the
+/// exit status of a twin that cannot go on.
+class Twin {
+ public:
+  explicit Twin(const ServeOptions &Options) : mOptions(Options) {}
+  ~Twin();
+  Twin(const Twin &) = delete;
+  Twin &operator=(const Twin &) = delete;
+
+  /// The scenario, its accounts, the trace, the platform and the store, with
+  /// the state file's contents when there is one.
+  int Load();
+  /// Binds the listener, starts it, and connects the host to it.
+  int Listen();
+  /// Boots at power on, then at every operator's reset, until a signal or
+  /// --max-seconds; then writes the final event and the state.
+  int Serve();
+
+ private:
+  int Fail(int Status, const std::string &Problem) const;
+  [[nodiscard]] bool LoadAccounts(const std::string &Text, std::vector<StoreAccount> *Accounts);
+  [[nodiscard]] bool LoadState();
+  void OnAnswered(const HTTP_EXCHANGE &Exchange);
+  [[nodiscard]] bool RunBoots(bool Listed, const char *Why);
+  void SaveMachine();
+
+  const ServeOptions &mOptions;
+  std::unique_ptr<Scenario> mScenario;
+  TraceFilePointer mTraceFile;
+  std::unique_ptr<ACCOUNT> mAccount;
+  std::unique_ptr<Trace> mLog;
+  /// The operators' requests go to the trace file only: the account has
+  /// their line already.
+  std::unique_ptr<Trace> mHttpLog;
+  PlatformHost mHost = {};
+  std::unique_ptr<PlatformRunner> mRunner;
+  std::unique_ptr<RedfishStore> mStore;
+  std::unique_ptr<HostBoots> mBoots;
+  std::unique_ptr<StateFile> mState;
+  ExchangeQueue mExchanges;
+  std::unique_ptr<HttpFrontEnd> mFrontEnd;
+  LISTENER mListener;
+  std::unique_ptr<HttpRest> mProducer;
+  std::unique_ptr<QemuHost> mQemu;
+};
+
+Twin::~Twin() {
+  if (mFrontEnd) {
+    mFrontEnd->Stop();
   }
-  char *Nvdimm = Runner.Nvdimm().SaveState();
-  State->SetMachine(Nvdimm != nullptr ? Nvdimm : "", Boot);
-  cJSON_free(Nvdimm);
-  if (!State->Write(Store, true)) {
-    Log.Note("the state file cannot be written");
+  if (mRunner) {
+    mRunner->Service().SetRemote(nullptr);
   }
 }
 
-}  // namespace
+int Twin::Fail(int Status, const std::string &Problem) const {
+  std::fprintf(stderr, "nvdimm-emu: %s\n", Problem.c_str());
+  return Status;
+}
 
-int ServeScenario(const ServeOptions &Options) {
+bool Twin::LoadAccounts(const std::string &Text, std::vector<StoreAccount> *Accounts) {
+  std::string Problem;
+  if (!ReadAccounts(Text, Accounts, &Problem)) {
+    Fail(2, mOptions.ScenarioPath + ": " + Problem);
+    return false;
+  }
+  if (!Accounts->empty()) {
+    return true;
+  }
+  if (!IsLoopback(mOptions.Host)) {
+    Fail(2, mOptions.ScenarioPath + ": listening on " + mOptions.Host +
+                " needs the scenario's \"accounts\"; without them only loopback is served");
+    return false;
+  }
+  Accounts->push_back({"admin", "admin"});
+  return true;
+}
+
+bool Twin::LoadState() {
+  mState = std::make_unique<StateFile>(mOptions.StatePath);
+  std::string Nvdimm;
+  std::string Problem;
+  uint32_t Boot = 0;
+  bool Found = false;
+  if (!mState->Load(*mStore, &Nvdimm, &Boot, &Found, &Problem) ||
+      (Found && !mRunner->Nvdimm().LoadState(Nvdimm.c_str()))) {
+    Fail(2, mOptions.StatePath + ": " +
+                (Problem.empty() ? "holds an NVDIMM model that does not read" : Problem));
+    return false;
+  }
+  mBoots->SetLastBoot(Boot);
+  return true;
+}
+
+int Twin::Load() {
   Firmware &Machine = Firmware::Instance();
   Machine.PowerOn();
   InstallPlatformJsonAllocator();
 
   std::string Text;
-  auto TheScenario = std::make_unique<Scenario>();
-  if (!ReadScenarioFile(Options.ScenarioPath, &Text, TheScenario.get())) {
+  mScenario = std::make_unique<Scenario>();
+  if (!ReadScenarioFile(mOptions.ScenarioPath, &Text, mScenario.get())) {
     return 2;
   }
   std::vector<StoreAccount> Accounts;
-  std::string Problem;
-  if (!ReadAccounts(Text, &Accounts, &Problem)) {
-    std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.ScenarioPath.c_str(), Problem.c_str());
+  if (!LoadAccounts(Text, &Accounts)) {
     return 2;
   }
-  if (Accounts.empty()) {
-    if (!IsLoopback(Options.Host)) {
-      std::fprintf(stderr,
-                   "nvdimm-emu: %s: listening on %s needs the scenario's \"accounts\"; without "
-                   "them only loopback is served\n",
-                   Options.ScenarioPath.c_str(), Options.Host.c_str());
-      return 2;
-    }
-    Accounts.push_back({"admin", "admin"});
+  if (mOptions.Qemu && !mOptions.StatePath.empty()) {
+    return Fail(2, "--state works on the host platform only");
   }
 
-  if (Options.Qemu && !Options.StatePath.empty()) {
-    std::fprintf(stderr, "nvdimm-emu: --state works on the host platform only\n");
+  if (!OpenTraceOutput(mOptions.TracePath, &mTraceFile)) {
     return 2;
   }
+  mAccount = std::make_unique<ACCOUNT>();
+  mAccount->File = AccountStream(mOptions.TracePath);
+  TraceSink Lines = {mTraceFile ? WriteToFile : nullptr, mTraceFile.get()};
+  TraceSink AccountSink = {mOptions.Quiet ? nullptr : WriteAccountLines, mAccount.get()};
+  mLog = std::make_unique<Trace>(Lines, AccountSink);
+  mHttpLog = std::make_unique<Trace>(Lines, TraceSink{nullptr, nullptr});
+  mLog->KeepEvents(false);
+  mHttpLog->KeepEvents(false);
 
-  TraceFilePointer TraceFile;
-  if (!OpenTraceOutput(Options.TracePath, &TraceFile)) {
-    return 2;
+  mHost = EmulatorPlatformHost();
+  mRunner = std::make_unique<PlatformRunner>(*mScenario, mHost, *mLog);
+  if (!mRunner->PowerOn()) {
+    return Fail(2, "out of memory loading the Redfish service");
   }
-  auto Account = std::make_unique<ACCOUNT>();
-  Account->File = AccountStream(Options.TracePath);
-  TraceSink Lines = {TraceFile ? WriteToFile : nullptr, TraceFile.get()};
-  TraceSink AccountSink = {Options.Quiet ? nullptr : WriteAccountLines, Account.get()};
-  auto Log = std::make_unique<Trace>(Lines, AccountSink);
-  // The operators' requests go to the trace file only: the account has
-  // their line already.
-  auto HttpLog = std::make_unique<Trace>(Lines, TraceSink{nullptr, nullptr});
-  Log->KeepEvents(false);
-  HttpLog->KeepEvents(false);
-
-  PlatformHost Host = EmulatorPlatformHost();
-  auto Runner = std::make_unique<PlatformRunner>(*TheScenario, Host, *Log);
-  if (!Runner->PowerOn()) {
-    std::fprintf(stderr, "nvdimm-emu: out of memory loading the Redfish service\n");
-    return 2;
-  }
-  ResetSystemMode ResetMode = TheScenario->Parts().ResetSystem();
+  ResetSystemMode ResetMode = mScenario->Parts().ResetSystem();
   Machine.SetResetBehaviour(ResetMode != ResetSystemMode::Notifications,
                             ResetMode != ResetSystemMode::Group);
   std::vector<std::pair<std::string, std::string>> Resources;
-  const REDFISH_CONFIG &Config = TheScenario->Parts().Redfish();
+  const REDFISH_CONFIG &Config = mScenario->Parts().Redfish();
   for (UINTN Index = 0; Index < Config.ResourceCount; Index++) {
     Resources.emplace_back(
         Config.Resources[Index].Uri,
         std::string(Config.Resources[Index].Body, Config.Resources[Index].BodyLength));
   }
-  auto Store = std::make_unique<RedfishStore>(std::move(Resources), std::move(Accounts));
+  mStore = std::make_unique<RedfishStore>(std::move(Resources), std::move(Accounts));
 
-  auto Boots = std::make_unique<HostBoots>(Machine, *Runner, *TheScenario, *Log);
-  if (!Options.Quiet) {
-    ACCOUNT &BootLines = *Account;
-    Boots->SetAnnounce([&BootLines](UINT32 Boot, const char *Why) {
+  mBoots = std::make_unique<HostBoots>(Machine, *mRunner, *mScenario, *mLog);
+  if (!mOptions.Quiet) {
+    ACCOUNT &BootLines = *mAccount;
+    mBoots->SetAnnounce([&BootLines](UINT32 Boot, const char *Why) {
       WriteLine(BootLines, "boot " + std::to_string(Boot) + " (" + Why + ")\n");
     });
   }
-  std::unique_ptr<StateFile> State;
-  if (!Options.StatePath.empty()) {
-    State = std::make_unique<StateFile>(Options.StatePath);
-    std::string Nvdimm;
-    uint32_t Boot = 0;
-    bool Found = false;
-    if (!State->Load(*Store, &Nvdimm, &Boot, &Found, &Problem) ||
-        (Found && !Runner->Nvdimm().LoadState(Nvdimm.c_str()))) {
-      std::fprintf(stderr, "nvdimm-emu: %s: %s\n", Options.StatePath.c_str(),
-                   Problem.empty() ? "holds an NVDIMM model that does not read" : Problem.c_str());
-      return 2;
-    }
-    Boots->SetLastBoot(Boot);
-  }
+  return mOptions.StatePath.empty() || LoadState() ? 0 : 2;
+}
 
-  ExchangeQueue Exchanges;
-  ACCOUNT &AccountLines = *Account;
-  bool Quiet = Options.Quiet;
+void Twin::OnAnswered(const HTTP_EXCHANGE &Exchange) {
+  if (!mOptions.Quiet) {
+    char Time[32];
+    std::snprintf(Time, sizeof(Time), "%.2f ms", static_cast<double>(Exchange.Micros) / 1000);
+    WriteLine(*mAccount, std::string("http ") + (Exchange.ByDriver ? "driver" : "operator") +
+                             (Exchange.User.empty() ? "" : " " + Exchange.User) + ": " +
+                             Exchange.Method + " " + Exchange.Path + " " +
+                             std::to_string(Exchange.Code) + " " + Time + "\n");
+  }
   // Without a trace file the operators' requests leave no event behind.
-  bool Tracing = static_cast<bool>(TraceFile);
-  StateFile *StatePointer = State.get();
-  RedfishStore &StoreRef = *Store;
-  HttpFrontEnd FrontEnd(
-      *Store,
-      [&Exchanges, &AccountLines, Quiet, Tracing](const HTTP_EXCHANGE &Exchange) {
-        if (!Quiet) {
-          char Time[32];
-          std::snprintf(Time, sizeof(Time), "%.2f ms", static_cast<double>(Exchange.Micros) / 1000);
-          WriteLine(AccountLines, std::string("http ") +
-                                      (Exchange.ByDriver ? "driver" : "operator") +
-                                      (Exchange.User.empty() ? "" : " " + Exchange.User) + ": " +
-                                      Exchange.Method + " " + Exchange.Path + " " +
-                                      std::to_string(Exchange.Code) + " " + Time + "\n");
-        }
-        if (!Exchange.ByDriver && Tracing) {
-          Exchanges.Push(Exchange);
-        }
-      },
-      [StatePointer, &StoreRef] {
-        if (StatePointer != nullptr) {
-          (void)StatePointer->Write(StoreRef, false);
+  if (!Exchange.ByDriver && mTraceFile) {
+    mExchanges.Push(Exchange);
+  }
+}
+
+int Twin::Listen() {
+  StateFile *State = mState.get();
+  RedfishStore &Store = *mStore;
+  mFrontEnd = std::make_unique<HttpFrontEnd>(
+      Store, [this](const HTTP_EXCHANGE &Exchange) { OnAnswered(Exchange); },
+      [State, &Store] {
+        if (State != nullptr) {
+          (void)State->Write(Store, false);
         }
       });
-  int Port = FrontEnd.Bind(Options.Host, Options.Port, Options.Certificate, Options.Key, &Problem);
+  std::string Problem;
+  int Port =
+      mFrontEnd->Bind(mOptions.Host, mOptions.Port, mOptions.Certificate, mOptions.Key, &Problem);
   if (Port < 0) {
-    std::fprintf(stderr, "nvdimm-emu: %s\n", Problem.c_str());
-    return 2;
+    return Fail(2, Problem);
   }
-  std::string Scheme = Options.Certificate.empty() ? "http" : "https";
-  std::string Shown =
-      Options.Host.find(':') != std::string::npos ? "[" + Options.Host + "]" : Options.Host;
-  std::fprintf(stdout, "listening on %s://%s:%d\n", Scheme.c_str(), Shown.c_str(), Port);
+  mListener.Scheme = mOptions.Certificate.empty() ? "http" : "https";
+  mListener.Shown =
+      mOptions.Host.find(':') != std::string::npos ? "[" + mOptions.Host + "]" : mOptions.Host;
+  std::fprintf(stdout, "listening on %s://%s:%d\n", mListener.Scheme.c_str(),
+               mListener.Shown.c_str(), Port);
   std::fflush(stdout);
-  FrontEnd.Start();
+  mFrontEnd->Start();
 
   // The platform's REST producer reaches the store through the listener.
-  std::string Near = Options.Host == "0.0.0.0" ? "127.0.0.1" : Shown;
-  HttpRest Producer(Scheme + "://" + Near + ":" + std::to_string(Port), Store->DriverToken(), "",
-                    "");
-  HostBoots &TheBoots = *Boots;
-  Producer.BeforeSend(
-      [&Exchanges, &TheBoots, &HttpLog] { Exchanges.Emit(*HttpLog, TheBoots.LastBoot()); });
-  Runner->Service().SetRemote(Producer.Remote());
+  std::string Near = mOptions.Host == "0.0.0.0" ? "127.0.0.1" : mListener.Shown;
+  mListener.BaseUrl = mListener.Scheme + "://" + Near + ":" + std::to_string(Port);
+  mProducer = std::make_unique<HttpRest>(mListener.BaseUrl, mStore->DriverToken(), "", "");
+  mProducer->BeforeSend([this] { mExchanges.Emit(*mHttpLog, mBoots->LastBoot()); });
+  mRunner->Service().SetRemote(mProducer->Remote());
+  if (!mOptions.Qemu) {
+    return 0;
+  }
 
   // With --platform qemu every boot is a QEMU run of the real images.
-  std::unique_ptr<QemuHost> Qemu;
-  if (Options.Qemu) {
-    Qemu = std::make_unique<QemuHost>(TraceFile.get(), [&AccountLines](const std::string &Line) {
-      WriteLine(AccountLines, Line + "\n");
-    });
-    QemuHostSetup Setup;
-    Setup.ScenarioPath = Options.ScenarioPath;
-    Setup.BaseUrl = Scheme + "://" + Near + ":" + std::to_string(Port);
-    Setup.DriverToken = Store->DriverToken();
-    Setup.Account = !Options.Quiet;
-    Setup.TimeoutSeconds = Options.QemuTimeout;
-    if (!Qemu->Prepare(Setup, &Problem)) {
-      std::fprintf(stderr, "nvdimm-emu: qemu: %s\n", Problem.c_str());
-      FrontEnd.Stop();
-      return 3;
-    }
-  }
-  auto RunBoots = [&](bool Listed, const char *Why) {
-    if (!Qemu) {
-      Boots->RunBoots(Listed, Why);
-      SaveMachine(*Runner, Boots->LastBoot(), *Log, State.get(), *Store);
-      return true;
-    }
-    unsigned Boot = Boots->LastBoot();
-    bool Ran = Qemu->RunBoots(&Boot, Why, &Problem);
-    Boots->SetLastBoot(Boot);
-    if (!Ran) {
-      std::fprintf(stderr, "nvdimm-emu: qemu: %s\n", Problem.c_str());
-    }
-    return Ran;
-  };
+  ACCOUNT &AccountLines = *mAccount;
+  mQemu = std::make_unique<QemuHost>(mTraceFile.get(), [&AccountLines](const std::string &Line) {
+    WriteLine(AccountLines, Line + "\n");
+  });
+  QemuHostSetup Setup;
+  Setup.ScenarioPath = mOptions.ScenarioPath;
+  Setup.BaseUrl = mListener.BaseUrl;
+  Setup.DriverToken = mStore->DriverToken();
+  Setup.Account = !mOptions.Quiet;
+  Setup.TimeoutSeconds = mOptions.QemuTimeout;
+  return mQemu->Prepare(Setup, &Problem) ? 0 : Fail(3, "qemu: " + Problem);
+}
 
+void Twin::SaveMachine() {
+  if (!mState) {
+    return;
+  }
+  char *Nvdimm = mRunner->Nvdimm().SaveState();
+  mState->SetMachine(Nvdimm != nullptr ? Nvdimm : "", mBoots->LastBoot());
+  cJSON_free(Nvdimm);
+  if (!mState->Write(*mStore, true)) {
+    mLog->Note("the state file cannot be written");
+  }
+}
+
+bool Twin::RunBoots(bool Listed, const char *Why) {
+  if (!mQemu) {
+    mBoots->RunBoots(Listed, Why);
+    SaveMachine();
+    return true;
+  }
+  unsigned Boot = mBoots->LastBoot();
+  std::string Problem;
+  bool Ran = mQemu->RunBoots(&Boot, Why, &Problem);
+  mBoots->SetLastBoot(Boot);
+  if (!Ran) {
+    Fail(3, "qemu: " + Problem);
+  }
+  return Ran;
+}
+
+int Twin::Serve() {
   mStopAsked = false;
   std::signal(SIGINT, OnStopSignal);
   std::signal(SIGTERM, OnStopSignal);
-  auto Deadline = Options.MaxSeconds != 0
-                      ? std::chrono::steady_clock::now() + std::chrono::seconds(Options.MaxSeconds)
+  auto Deadline = mOptions.MaxSeconds != 0
+                      ? std::chrono::steady_clock::now() + std::chrono::seconds(mOptions.MaxSeconds)
                       : std::chrono::steady_clock::time_point::max();
-
-  if (Options.PowerOff) {
-    Store->PowerOff();
+  if (mOptions.PowerOff) {
+    mStore->PowerOff();
   }
   int Result = 0;
-  if (Store->PoweredOn() && !RunBoots(true, "power on")) {
+  if (mStore->PoweredOn() && !RunBoots(true, "power on")) {
     Result = 3;
     mStopAsked = true;
   }
   while (!mStopAsked && std::chrono::steady_clock::now() < Deadline) {
     auto Until =
         std::min(Deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
-    bool Boot = Store->WaitForBoot(Until);
-    Exchanges.Emit(*HttpLog, Boots->LastBoot());
+    bool Boot = mStore->WaitForBoot(Until);
+    mExchanges.Emit(*mHttpLog, mBoots->LastBoot());
     if (Boot && !RunBoots(false, "reset by the operator")) {
       Result = 3;
       break;
     }
   }
 
-  Producer.Close();
-  FrontEnd.Stop();
-  Exchanges.Emit(*HttpLog, Boots->LastBoot());
-  Log->SetBoot(Boots->LastBoot());
-  EmitFinal(*Log, *Store);
-  SaveMachine(*Runner, Boots->LastBoot(), *Log, State.get(), *Store);
+  mProducer->Close();
+  mFrontEnd->Stop();
+  mExchanges.Emit(*mHttpLog, mBoots->LastBoot());
+  mLog->SetBoot(mBoots->LastBoot());
+  EmitFinal(*mLog, *mStore);
+  SaveMachine();
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
   std::fflush(nullptr);
-  Runner->Service().SetRemote(nullptr);
-  Boots.reset();
-  Runner.reset();
-  HttpLog.reset();
-  Log.reset();
-  TheScenario.reset();
+  return Result;
+}
+
+}  // namespace
+
+int ServeScenario(const ServeOptions &Options) {
+  auto TheTwin = std::make_unique<Twin>(Options);
+  int Result = TheTwin->Load();
+  if (Result == 0) {
+    Result = TheTwin->Listen();
+  }
+  if (Result == 0) {
+    Result = TheTwin->Serve();
+  }
+  // The platform's parts release pool memory through the JSON library's
+  // hooks: they go first.
+  TheTwin.reset();
   cJSON_InitHooks(nullptr);
   return Result;
 }

@@ -52,6 +52,30 @@ class WorkDirectoryOwner {
   bool mKeep;
 };
 
+/// Whether the scenario can run in OVMF; false, with one line on standard
+/// error, for one that only the host platform can run.
+bool RunsInQemu(const Scenario &TheScenario, const std::string &Path) {
+  if (TheScenario.Parts().FailAllocation() != 0) {
+    std::fprintf(stderr,
+                 "nvdimm-emu: %s: failAlloc: only the host platform can make the "
+                 "driver's allocations fail\n",
+                 Path.c_str());
+    return false;
+  }
+  // OVMF is EDK2: its ResetSystem calls the reset notifications and never
+  // signals the reset-system event group.
+  if (TheScenario.Parts().ResetSystemNamed() &&
+      TheScenario.Parts().ResetSystem() != ResetSystemMode::Notifications) {
+    std::fprintf(stderr,
+                 "nvdimm-emu: %s: resetSystem: OVMF resets the EDK2 way, with reset "
+                 "notifications only; a platform that signals the reset-system group "
+                 "runs on the host platform\n",
+                 Path.c_str());
+    return false;
+  }
+  return true;
+}
+
 int PlatformFailed(const QemuOptions &Options, const std::string &Message) {
   std::fflush(stdout);
   std::fprintf(stderr, "nvdimm-emu: %s: qemu: %s\n", Options.ScenarioPath.c_str(), Message.c_str());
@@ -74,6 +98,37 @@ JsonPointer WithoutHostOnlyEvents(const cJSON *Expect) {
   return Copy;
 }
 
+/// Where a run's records go: events to the trace file as they came and to
+/// the list the expectations are checked on (Events, may be null when out
+/// of memory), account lines to the account.
+QEMU_BOOT_SINK RunSink(std::FILE *Trace, std::FILE *AccountFile, bool Quiet, cJSON *Events) {
+  QEMU_BOOT_SINK Sink;
+  if (!Quiet) {
+    Sink.BeforeBoot = [AccountFile](unsigned Number) {
+      std::fprintf(AccountFile, "boot %u\n", Number);
+      std::fflush(AccountFile);
+    };
+  }
+  Sink.Event = [Trace, Events](const std::string &Line, std::string *Problem) {
+    if (Trace != nullptr) {
+      std::fwrite(Line.data(), 1, Line.size(), Trace);
+      std::fputc('\n', Trace);
+    }
+    cJSON *Event = ParseTraceLine(Line.data(), Line.size());
+    if (Event == nullptr || Events == nullptr || !cJSON_AddItemToArray(Events, Event)) {
+      cJSON_Delete(Event);
+      *Problem = "a trace line does not read: " + Line.substr(0, 160);
+      return false;
+    }
+    return true;
+  };
+  Sink.Account = [AccountFile](const std::string &Line) {
+    std::fwrite(Line.data(), 1, Line.size(), AccountFile);
+    std::fputc('\n', AccountFile);
+  };
+  return Sink;
+}
+
 }  // namespace
 
 int RunScenarioInQemu(const QemuOptions &Options) {
@@ -84,22 +139,7 @@ int RunScenarioInQemu(const QemuOptions &Options) {
   if (!ReadScenarioFile(Options.ScenarioPath, &Text, TheScenario.get())) {
     return 2;
   }
-  if (TheScenario->Parts().FailAllocation() != 0) {
-    std::fprintf(stderr,
-                 "nvdimm-emu: %s: failAlloc: only the host platform can make the "
-                 "driver's allocations fail\n",
-                 Options.ScenarioPath.c_str());
-    return 2;
-  }
-  // OVMF is EDK2: its ResetSystem calls the reset notifications and never
-  // signals the reset-system event group.
-  if (TheScenario->Parts().ResetSystemNamed() &&
-      TheScenario->Parts().ResetSystem() != ResetSystemMode::Notifications) {
-    std::fprintf(stderr,
-                 "nvdimm-emu: %s: resetSystem: OVMF resets the EDK2 way, with reset "
-                 "notifications only; a platform that signals the reset-system group "
-                 "runs on the host platform\n",
-                 Options.ScenarioPath.c_str());
+  if (!RunsInQemu(*TheScenario, Options.ScenarioPath)) {
     return 2;
   }
 
@@ -124,34 +164,8 @@ int RunScenarioInQemu(const QemuOptions &Options) {
   Setup.TimeoutSeconds = Options.TimeoutSeconds;
   QemuMachine Machine;
 
-  // Events go to the trace file as they came and to the list the
-  // expectations are checked on, account lines to the account.
   JsonPointer Events(cJSON_CreateArray());
-  QEMU_BOOT_SINK Sink;
-  if (!Options.Quiet) {
-    Sink.BeforeBoot = [AccountFile](unsigned Number) {
-      std::fprintf(AccountFile, "boot %u\n", Number);
-      std::fflush(AccountFile);
-    };
-  }
-  std::FILE *Trace = TraceFile.get();
-  Sink.Event = [Trace, &Events](const std::string &Line, std::string *Problem) {
-    if (Trace != nullptr) {
-      std::fwrite(Line.data(), 1, Line.size(), Trace);
-      std::fputc('\n', Trace);
-    }
-    cJSON *Event = ParseTraceLine(Line.data(), Line.size());
-    if (Event == nullptr || !Events || !cJSON_AddItemToArray(Events.get(), Event)) {
-      cJSON_Delete(Event);
-      *Problem = "a trace line does not read: " + Line.substr(0, 160);
-      return false;
-    }
-    return true;
-  };
-  Sink.Account = [AccountFile](const std::string &Line) {
-    std::fwrite(Line.data(), 1, Line.size(), AccountFile);
-    std::fputc('\n', AccountFile);
-  };
+  QEMU_BOOT_SINK Sink = RunSink(TraceFile.get(), AccountFile, Options.Quiet, Events.get());
   std::string Problem;
   std::string State;
   unsigned Boot = 0;
