@@ -4,6 +4,9 @@
 #include <string>
 
 #include "driver/Driver.h"
+#include "producer/RestProducer.h"
+#include "sim/common/HttpNames.h"
+#include "sim/platform/HostInterface.h"
 
 namespace {
 
@@ -68,6 +71,76 @@ EFI_STATUS StartDriverOnHost(void *Context, EFI_SYSTEM_TABLE *SystemTable) {
   (void)Context;
   SideScope Driver(Side::Driver);
   return DriverEntry(reinterpret_cast<EFI_HANDLE>(0x1000), SystemTable);
+}
+
+EFI_STATUS StartProducerOnHost(void *Context, EFI_SYSTEM_TABLE *SystemTable) {
+  (void)Context;
+  SideScope Producer(Side::Producer);
+  return RestProducerEntry(reinterpret_cast<EFI_HANDLE>(0x2000), SystemTable);
+}
+
+namespace {
+
+/// The scenario's service as an HTTP server answers it: the version
+/// document, which every Redfish service has, then what the service holds.
+LOCAL_ANSWER AnswerFromScenario(RedfishService &Service, const HttpRequest &Request) {
+  LOCAL_ANSWER Answer;
+  Answer.Fields = {{"OData-Version", "4.0"}};
+  if (Request.Path() == "/redfish" && Request.Method == "GET") {
+    Answer.Fields.push_back({"Content-Type", "application/json"});
+    Answer.Body = "{\"v1\":\"/redfish/v1/\"}";
+    return Answer;
+  }
+  EFI_HTTP_METHOD Method = HttpMethodGet;
+  if (!HttpMethodFromName(Request.Method.c_str(), &Method)) {
+    Answer.Code = 501;
+    return Answer;
+  }
+  UINT32 Code = 0;
+  const CHAR8 *Body = nullptr;
+  UINTN Length = 0;
+  if (!Service.AnswerHttp(Method, Request.Target.data(), Request.Target.size(), Request.Body.data(),
+                          Request.Body.size(), &Code, &Body, &Length)) {
+    Answer.Drop = true;
+    return Answer;
+  }
+  Answer.Code = static_cast<int>(Code);
+  if (Body != nullptr) {
+    Answer.Fields.push_back({"Content-Type", "application/json"});
+    Answer.Body.assign(Body, Length);
+  }
+  return Answer;
+}
+
+}  // namespace
+
+bool UseNetwork(Firmware &Machine, PlatformRunner &Runner, const UINT8 *Address, UINT16 Port) {
+  static constexpr UINT8 LOOPBACK[4] = {127, 0, 0, 1};
+  HOST_INTERFACE Interface = {};
+  for (UINTN Index = 0; Index < 4; Index++) {
+    Interface.Service[Index] = Address != nullptr ? Address[Index] : LOOPBACK[Index];
+    Interface.Host[Index] = LOOPBACK[Index];
+  }
+  Interface.Mask[0] = 255;
+  Interface.HostStatic = true;
+  Interface.Port = Port;
+  if (Address == nullptr) {
+    RedfishService &Service = Runner.Service();
+    int Local = Machine.Network().AddLocalService(
+        [&Service](const HttpRequest &Request) { return AnswerFromScenario(Service, Request); });
+    if (Local < 0) {
+      return false;
+    }
+    Interface.Port = static_cast<UINT16>(Local);
+  }
+  NETWORK_SETUP Setup;
+  Setup.Present = true;
+  Setup.Smbios.resize(HOST_INTERFACE_RECORD_SIZE);
+  Setup.Smbios.resize(
+      BuildHostInterfaceRecord(Interface, true, Setup.Smbios.data(), Setup.Smbios.size()));
+  Machine.Network().SetUp(std::move(Setup));
+  Runner.UseProducer(StartProducerOnHost, nullptr);
+  return true;
 }
 
 void EmitLeak(Trace &Log, const HeldMemory &Held) {

@@ -31,6 +31,19 @@ void InstallPlatformJsonAllocator();
 /// Dispatches the driver: its entry point runs on the driver's side.
 EFI_STATUS StartDriverOnHost(void *Context, EFI_SYSTEM_TABLE *SystemTable);
 
+/// Dispatches the REST producer (network mode): its entry point runs on the
+/// producer's side.
+EFI_STATUS StartProducerOnHost(void *Context, EFI_SYSTEM_TABLE *SystemTable);
+
+/// Network mode on the emulated machine: the network interface with the
+/// REST producer's Redfish Host Interface record naming Address:Port (the
+/// host's own address static, 127.0.0.1/8), and the producer dispatched at
+/// the "redfish" step. Without Address, the scenario's own service answers,
+/// on a port of the machine's own (the version document /redfish besides).
+/// False when the machine's service cannot listen.
+[[nodiscard]] bool UseNetwork(Firmware &Machine, PlatformRunner &Runner, const UINT8 *Address,
+                              UINT16 Port);
+
 /// The "leak" event: what the driver held at the end of the boot.
 void EmitLeak(Trace &Log, const HeldMemory &Held);
 

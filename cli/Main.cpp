@@ -34,6 +34,8 @@ int Usage() {
                "  --platform-image FILE, --driver-image FILE\n"
                "                   qemu: the images to boot (default: beside the build's bin/)\n"
                "  --redfish URL    send the driver's requests to the Redfish service at URL\n"
+               "  --network        the REST producer over an HTTP stack carries the driver's\n"
+               "                   requests (host: the emulated stack over loopback)\n"
                "  --user U --password P   its account (Basic authentication)\n"
                "       nvdimm-emu serve SCENARIO.json [OPTIONS]   (nvdimm-emu serve for them)\n");
   return 2;
@@ -82,8 +84,10 @@ bool ParseRun(int argc, char **argv, RUN_COMMAND *Command) {
     std::string Argument = argv[Index];
     bool HasValue = Index + 1 < argc;
     uint64_t Seconds = 0;
-    if (Argument == "--strict" || Argument == "--quiet") {
-      (Argument == "--strict" ? Options.Strict : Options.Quiet) = true;
+    if (Argument == "--strict" || Argument == "--quiet" || Argument == "--network") {
+      (Argument == "--strict"  ? Options.Strict
+       : Argument == "--quiet" ? Options.Quiet
+                               : Options.Network) = true;
     } else if (!HasValue) {
       return false;
     } else if (Argument == "--trace") {

@@ -7,6 +7,8 @@
 #include "emulator/PlatformHooks.h"
 #include "host/ScenarioFile.h"
 #include "host/TraceOutput.h"
+#include "platform/Guids.h"
+#include "producer/ServiceLocation.h"
 #include "server/HttpRest.h"
 #include "sim/scenario/Expect.h"
 
@@ -16,6 +18,42 @@ constexpr UINTN ERROR_SIZE = 512;
 
 void WriteToFile(void *Context, const CHAR8 *Bytes, UINTN Length) {
   std::fwrite(Bytes, 1, Length, static_cast<std::FILE *>(Context));
+}
+
+/// Network mode: the REST producer reaches the scenario's own service on a
+/// port of the machine's, or the --redfish service (http:// and an IPv4
+/// address: the producer has no DNS and no TLS) with --user and --password
+/// as its credentials. False, with a line on standard error, for a URL it
+/// cannot reach.
+bool SetUpNetwork(const RunOptions &Options, Firmware &Machine, PlatformRunner &Runner) {
+  if (Options.RedfishUrl.empty()) {
+    if (!UseNetwork(Machine, Runner, nullptr, 0)) {
+      std::fprintf(stderr, "nvdimm-emu: the scenario's service cannot listen on 127.0.0.1\n");
+      return false;
+    }
+    return true;
+  }
+  unsigned Part[4] = {};
+  unsigned Port = 80;
+  char End = 0;
+  int Read = std::sscanf(Options.RedfishUrl.c_str(), "http://%u.%u.%u.%u:%u%c", &Part[0], &Part[1],
+                         &Part[2], &Part[3], &Port, &End);
+  if ((Read != 4 && Read != 5 && !(Read == 6 && End == '/')) || Part[0] > 255 || Part[1] > 255 ||
+      Part[2] > 255 || Part[3] > 255 || Port == 0 || Port > 65535) {
+    std::fprintf(stderr,
+                 "nvdimm-emu: %s: the REST producer reaches http://A.B.C.D[:PORT] only (no DNS, "
+                 "no TLS)\n",
+                 Options.RedfishUrl.c_str());
+    return false;
+  }
+  const UINT8 Address[4] = {static_cast<UINT8>(Part[0]), static_cast<UINT8>(Part[1]),
+                            static_cast<UINT8>(Part[2]), static_cast<UINT8>(Part[3])};
+  if (!Options.RedfishUser.empty()) {
+    std::string Pair = Options.RedfishUser + ":" + Options.RedfishPassword;
+    std::u16string Name(CREDENTIALS_VARIABLE_NAME);
+    Machine.SetVariable(Name, gNvdimmRestProducerVariableGuid, Pair);
+  }
+  return UseNetwork(Machine, Runner, Address, static_cast<UINT16>(Port));
 }
 
 }  // namespace
@@ -58,7 +96,12 @@ int RunScenario(const RunOptions &Options) {
                    Options.RedfishUrl.c_str());
       return 2;
     }
-    Runner->Service().SetRemote(Remote->Remote());
+    if (!Options.Network) {
+      Runner->Service().SetRemote(Remote->Remote());
+    }
+  }
+  if (Options.Network && !SetUpNetwork(Options, Machine, *Runner)) {
+    return 2;
   }
   // The command line's injection wins over the scenario's own.
   UINT64 FailAllocation =
@@ -76,6 +119,7 @@ int RunScenario(const RunOptions &Options) {
   Boots->RunBoots(true, "power on");
   if (Remote) {
     // The final event shows what the service holds now.
+    Runner->Service().SetRemote(Remote->Remote());
     Runner->Service().RefreshFromRemote();
   }
   Runner->Finish();

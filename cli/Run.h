@@ -15,6 +15,9 @@ struct RunOptions {
   std::string RedfishUrl;       ///< the driver's requests go there over HTTP ("": the scenario's)
   std::string RedfishUser;      ///< with RedfishUrl: Basic authentication
   std::string RedfishPassword;
+  /// Network mode: the REST producer over the emulated HTTP stack reaches
+  /// the scenario's service (or RedfishUrl's) over loopback HTTP.
+  bool Network = false;
 };
 
 /// Exit status of a run: 0 when the scenario ran to its end, 1 when its

@@ -5,9 +5,6 @@
 #include "driver/ProtocolNotify.h"
 #include "platform/Guids.h"
 
-EFI_SYSTEM_TABLE *gST = nullptr;
-EFI_BOOT_SERVICES *gBS = nullptr;
-EFI_RUNTIME_SERVICES *gRT = nullptr;
 ActionContext *gActionContext = nullptr;
 
 extern "C" EFI_STATUS EFIAPI DriverEntry(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {

@@ -1,4 +1,7 @@
-// TPL and event boot services of the emulated machine.
+// TPL, event and timer boot services of the emulated machine.
+#include <chrono>
+#include <thread>
+
 #include "emulator/Firmware.h"
 #include "emulator/Services.h"
 
@@ -36,6 +39,16 @@ EFI_STATUS EFIAPI CloseEvent(EFI_EVENT Event) {
 
 EFI_STATUS EFIAPI CheckEvent(EFI_EVENT Event) { return Firmware::Instance().Events().Check(Event); }
 
+EFI_STATUS EFIAPI SetTimer(EFI_EVENT Event, EFI_TIMER_DELAY Type, UINT64 TriggerTime) {
+  return Firmware::Instance().Events().SetTimer(Event, Type, TriggerTime);
+}
+
+EFI_STATUS EFIAPI Stall(UINTN Microseconds) {
+  std::this_thread::sleep_for(std::chrono::microseconds(Microseconds));
+  Firmware::Instance().Events().PollTimers();
+  return EFI_SUCCESS;
+}
+
 }  // namespace
 
 void FillEventServices(EFI_BOOT_SERVICES &Table) {
@@ -46,4 +59,6 @@ void FillEventServices(EFI_BOOT_SERVICES &Table) {
   Table.SignalEvent = SignalEvent;
   Table.CloseEvent = CloseEvent;
   Table.CheckEvent = CheckEvent;
+  Table.SetTimer = SetTimer;
+  Table.Stall = Stall;
 }

@@ -108,7 +108,46 @@ EFI_STATUS EventTable::Close(EFI_EVENT Event) {
   return EFI_SUCCESS;
 }
 
+EFI_STATUS EventTable::SetTimer(EFI_EVENT Event, EFI_TIMER_DELAY Type, UINT64 TriggerTime) {
+  Record *Entry = Find(Event);
+  if (Entry == nullptr || (Entry->Type & EVT_TIMER) == 0 ||
+      (Type != TimerCancel && Type != TimerRelative && Type != TimerPeriodic)) {
+    return EFI_INVALID_PARAMETER;
+  }
+  Entry->Armed = Type != TimerCancel;
+  auto Trigger = std::chrono::nanoseconds(TriggerTime * 100);
+  // A periodic timer of 0 fires at every tick: a millisecond here.
+  if (Type == TimerPeriodic && Trigger.count() == 0) {
+    Trigger = std::chrono::milliseconds(1);
+  }
+  Entry->Period = Type == TimerPeriodic ? Trigger : std::chrono::nanoseconds(0);
+  Entry->Due = std::chrono::steady_clock::now() + Trigger;
+  return EFI_SUCCESS;
+}
+
+void EventTable::PollTimers() {
+  auto Now = std::chrono::steady_clock::now();
+  std::vector<EFI_EVENT> Due;
+  for (auto &Entry : mEvents) {
+    if (Entry.second.Armed && Entry.second.Due <= Now) {
+      Due.push_back(Entry.first);
+      if (Entry.second.Period.count() != 0) {
+        Entry.second.Due = Now + Entry.second.Period;
+      } else {
+        Entry.second.Armed = false;
+      }
+    }
+  }
+  for (EFI_EVENT Event : Due) {
+    QueueSignal(Event);
+  }
+  if (!Due.empty()) {
+    DispatchPending();
+  }
+}
+
 EFI_STATUS EventTable::Check(EFI_EVENT Event) {
+  PollTimers();
   Record *Entry = Find(Event);
   if (Entry == nullptr || (Entry->Type & EVT_NOTIFY_SIGNAL) != 0) {
     return EFI_INVALID_PARAMETER;

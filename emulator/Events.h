@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <deque>
 #include <unordered_map>
 #include <vector>
@@ -49,6 +50,17 @@ class EventTable {
   /// EVT_NOTIFY_SIGNAL one.
   [[nodiscard]] EFI_STATUS Check(EFI_EVENT Event);
 
+  /// SetTimer: arms (TimerRelative, TimerPeriodic; TriggerTime in 100 ns
+  /// units of the host's steady clock) or cancels (TimerCancel) the timer of
+  /// an EVT_TIMER event. EFI_INVALID_PARAMETER for an unknown event, one
+  /// without EVT_TIMER, or another type.
+  [[nodiscard]] EFI_STATUS SetTimer(EFI_EVENT Event, EFI_TIMER_DELAY Type, UINT64 TriggerTime);
+
+  /// Signals every armed timer that is due, then runs what the current TPL
+  /// lets run. The machine has no timer interrupt: this runs where time is
+  /// observed (CheckEvent, Stall, the network's Poll).
+  void PollTimers();
+
   /// Signals Event without running anything yet (as inside a locked
   /// database); DispatchPending() runs the notifications later.
   void QueueSignal(EFI_EVENT Event);
@@ -83,6 +95,9 @@ class EventTable {
     Side Owner;
     UINT32 SignalCount;
     bool Queued;
+    bool Armed;
+    std::chrono::steady_clock::time_point Due;
+    std::chrono::nanoseconds Period;  // zero: a one-shot timer
   };
 
   Record *Find(EFI_EVENT Event);

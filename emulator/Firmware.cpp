@@ -15,6 +15,8 @@ Firmware::Firmware() { FillTables(mSystemTable, mBootServices, mRuntimeServices)
 
 void Firmware::PowerOn() {
   ClearBootState();
+  mNetwork.PowerOff();
+  mVariables.clear();
   mPool.PowerOn();
   mProblems.Clear();
   mResetHandler = nullptr;
@@ -35,6 +37,8 @@ void Firmware::BeginBoot() {
   ClearBootState();
   FillTables(mSystemTable, mBootServices, mRuntimeServices);
   mInBoot = true;
+  mNetwork.BeginBoot(&mConfigurationTables);
+  PublishConfigurationTables();
   if (mCallResetNotifications) {
     // Installed early in DXE on EDK2, before any step of the boot.
     EFI_HANDLE Handle = nullptr;
@@ -81,8 +85,101 @@ void Firmware::ResetSystem(EFI_RESET_TYPE Type) {
 }
 
 void Firmware::ClearBootState() {
+  mProducerBlocksAtEntry.clear();
+  mNetwork.EndBoot();
+  mConfigurationTables.clear();
   mResetNotifications.Reset();
   mEvents.Reset();
   mHandles.Reset();
   mSides.Reset();
+}
+
+void Firmware::PublishConfigurationTables() {
+  mSystemTable.NumberOfTableEntries = mConfigurationTables.size();
+  mSystemTable.ConfigurationTable =
+      mConfigurationTables.empty() ? nullptr : mConfigurationTables.data();
+  mSystemTable.Hdr.CRC32 = 0;
+  mSystemTable.Hdr.CRC32 = Crc32(&mSystemTable, sizeof(mSystemTable));
+}
+
+EFI_STATUS Firmware::InstallConfigurationTable(const EFI_GUID *Guid, VOID *Table) {
+  if (Guid == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+  for (auto It = mConfigurationTables.begin(); It != mConfigurationTables.end(); ++It) {
+    if (CompareGuid(It->VendorGuid, *Guid)) {
+      if (Table == nullptr) {
+        mConfigurationTables.erase(It);
+      } else {
+        It->VendorTable = Table;
+      }
+      PublishConfigurationTables();
+      return EFI_SUCCESS;
+    }
+  }
+  if (Table == nullptr) {
+    return EFI_NOT_FOUND;
+  }
+  mConfigurationTables.push_back({*Guid, Table});
+  PublishConfigurationTables();
+  return EFI_SUCCESS;
+}
+
+namespace {
+
+std::string GuidKey(const EFI_GUID &Guid) {
+  return std::string(reinterpret_cast<const char *>(&Guid), sizeof(Guid));
+}
+
+}  // namespace
+
+void Firmware::SetVariable(const std::u16string &Name, const EFI_GUID &Guid, std::string Data) {
+  mVariables[{Name, GuidKey(Guid)}] = std::move(Data);
+}
+
+EFI_STATUS Firmware::GetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes,
+                                 UINTN *DataSize, VOID *Data) const {
+  if (Name == nullptr || Guid == nullptr || DataSize == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+  auto It = mVariables.find({std::u16string(Name), GuidKey(*Guid)});
+  if (It == mVariables.end()) {
+    return EFI_NOT_FOUND;
+  }
+  if (*DataSize < It->second.size()) {
+    *DataSize = It->second.size();
+    return EFI_BUFFER_TOO_SMALL;
+  }
+  if (Data == nullptr) {
+    return EFI_INVALID_PARAMETER;
+  }
+  std::copy(It->second.begin(), It->second.end(), static_cast<char *>(Data));
+  *DataSize = It->second.size();
+  if (Attributes != nullptr) {
+    // As a variable the platform set for boot services.
+    *Attributes = 0x00000002 | 0x00000004;
+  }
+  return EFI_SUCCESS;
+}
+
+void Firmware::EnterProducer() {
+  mProducerBlocksAtEntry.push_back(mPool.Held(Side::Producer).Blocks);
+  mSides.Enter(Side::Producer);
+}
+
+void Firmware::LeaveProducer() {
+  mSides.Leave();
+  if (mProducerBlocksAtEntry.empty()) {
+    mProblems.Record("sides: LeaveProducer without a matching EnterProducer");
+    return;
+  }
+  UINT64 Before = mProducerBlocksAtEntry.back();
+  mProducerBlocksAtEntry.pop_back();
+  UINT64 After = mPool.Held(Side::Producer).Blocks;
+  if (After > Before) {
+    mProblems.Record(
+        "REST producer: it holds %llu more pool blocks after a SendReceive than "
+        "before (its answer handed over)",
+        static_cast<unsigned long long>(After - Before));
+  }
 }

@@ -7,11 +7,13 @@
 // A run is PowerOn(), then BeginBoot() ... EndBoot() for each boot.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "emulator/Events.h"
 #include "emulator/Handles.h"
+#include "emulator/Network.h"
 #include "emulator/Pool.h"
 #include "emulator/Problems.h"
 #include "emulator/ResetNotifications.h"
@@ -58,12 +60,20 @@ class Firmware {
   [[nodiscard]] Side CurrentSide() const { return mSides.Current(); }
   void SetSide(Side Which) { mSides.Set(Which); }
 
-  /// A call from the driver into a platform protocol begins / returns.
+  /// A call from the driver into a platform protocol (or the REST producer's)
+  /// begins / returns.
   void EnterPlatform() { mSides.Enter(); }
   void LeavePlatform() { mSides.Leave(); }
 
-  /// The platform block Block is now held by the driver (a response body the
-  /// platform hands over). Unknown or driver blocks are recorded as problems.
+  /// A call into the REST producer begins / returns. A producer that holds
+  /// more blocks after the call than before (its answer handed over) kept
+  /// memory a request should not keep: a problem.
+  void EnterProducer();
+  void LeaveProducer();
+
+  /// The platform's or the producer's block Block is now held by the driver
+  /// (a response body handed over). Unknown or driver blocks are recorded as
+  /// problems.
   void HandOver(VOID *Block) { mPool.HandOver(Block); }
 
   /// The N-th AllocatePool made by the driver in this run (1-based, across
@@ -101,6 +111,20 @@ class Firmware {
   /// The TPL the machine runs at now.
   [[nodiscard]] EFI_TPL CurrentTpl() const { return mEvents.CurrentTpl(); }
 
+  /// The network: its setup is kept from boot to boot until the next
+  /// PowerOn().
+  EmulatedNetwork &Network() { return mNetwork; }
+
+  /// A variable GetVariable finds (Name under Guid), kept until PowerOn().
+  void SetVariable(const std::u16string &Name, const EFI_GUID &Guid, std::string Data);
+  /// GetVariable.
+  [[nodiscard]] EFI_STATUS GetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes,
+                                       UINTN *DataSize, VOID *Data) const;
+
+  /// InstallConfigurationTable: adds, replaces or (Table null) removes the
+  /// entry of Guid in the system table.
+  [[nodiscard]] EFI_STATUS InstallConfigurationTable(const EFI_GUID *Guid, VOID *Table);
+
   /// Problems seen since the last call, one line each, oldest first.
   [[nodiscard]] std::vector<std::string> TakeProblems() { return mProblems.Take(); }
 
@@ -113,12 +137,18 @@ class Firmware {
  private:
   Firmware();
   void ClearBootState();
+  /// Points the system table at the configuration tables (its CRC again).
+  void PublishConfigurationTables();
 
   ProblemLog mProblems;
   SideTracker mSides{mProblems};
   EmulatedPool mPool{mProblems};
   EventTable mEvents{mProblems, mSides};
   HandleDatabase mHandles{mProblems, mEvents};
+  EmulatedNetwork mNetwork{mProblems, mEvents, mHandles};
+  std::vector<EFI_CONFIGURATION_TABLE> mConfigurationTables;
+  std::map<std::pair<std::u16string, std::string>, std::string> mVariables;
+  std::vector<UINT64> mProducerBlocksAtEntry;
   EFI_SYSTEM_TABLE mSystemTable = {};
   EFI_BOOT_SERVICES mBootServices = {};
   EFI_RUNTIME_SERVICES mRuntimeServices = {};

@@ -49,9 +49,13 @@ void EmulatedPool::PowerOn() {
 }
 
 void EmulatedPool::BeginBoot(UINT32 Boot) {
+  // The driver's and the REST producer's blocks of the last boot: both were
+  // images of that boot, gone with it.
   for (auto It = mLive.begin(); It != mLive.end();) {
-    if (It->second.Owner == Side::Driver) {
-      mDriverBytes -= It->second.Size;
+    if (It->second.Owner == Side::Driver || It->second.Owner == Side::Producer) {
+      if (It->second.Owner == Side::Driver) {
+        mDriverBytes -= It->second.Size;
+      }
       CheckGuard(It->first, It->second);
       Quarantine(It->first, It->second);
       It = mLive.erase(It);
@@ -151,6 +155,17 @@ HeldMemory EmulatedPool::DriverHeld() const {
     if (Record.Owner == Side::Driver && Record.Serial != mContextSerial) {
       Held.Blocks++;
       Held.Bytes += Record.Size;
+    }
+  }
+  return Held;
+}
+
+HeldMemory EmulatedPool::Held(Side Which) const {
+  HeldMemory Held;
+  for (const auto &Entry : mLive) {
+    if (Entry.second.Owner == Which) {
+      Held.Blocks++;
+      Held.Bytes += Entry.second.Size;
     }
   }
   return Held;

@@ -67,6 +67,9 @@ class EmulatedPool {
   /// block it allocated in this boot) aside.
   [[nodiscard]] HeldMemory DriverHeld() const;
 
+  /// Every block side Which holds.
+  [[nodiscard]] HeldMemory Held(Side Which) const;
+
   /// The most bytes the driver held at once (every block it allocated or was
   /// handed, its context record included) since the last ResetDriverPeak(),
   /// PowerOn() or BeginBoot().

@@ -144,7 +144,23 @@ EFI_STATUS EFIAPI LocateProtocol(EFI_GUID *Protocol, VOID *Registration, VOID **
 
 }  // namespace
 
+EFI_STATUS EFIAPI ConnectController(EFI_HANDLE ControllerHandle, EFI_HANDLE *DriverImageHandle,
+                                    EFI_DEVICE_PATH_PROTOCOL *RemainingDevicePath,
+                                    BOOLEAN Recursive) {
+  (void)DriverImageHandle;
+  (void)RemainingDevicePath;
+  (void)Recursive;
+  // The only driver of the machine is its network's.
+  return Firmware::Instance().Network().Connect(ControllerHandle);
+}
+
+EFI_STATUS EFIAPI InstallConfigurationTable(EFI_GUID *Guid, VOID *Table) {
+  return Firmware::Instance().InstallConfigurationTable(Guid, Table);
+}
+
 void FillProtocolServices(EFI_BOOT_SERVICES &Table) {
+  Table.ConnectController = ConnectController;
+  Table.InstallConfigurationTable = InstallConfigurationTable;
   Table.InstallProtocolInterface = InstallProtocolInterface;
   Table.UninstallProtocolInterface = UninstallProtocolInterface;
   Table.InstallMultipleProtocolInterfaces = InstallMultipleProtocolInterfaces;

@@ -1,10 +1,12 @@
 #include "emulator/Side.h"
 
-const char *SideName(Side Which) { return Which == Side::Driver ? "driver" : "platform"; }
+const char *SideName(Side Which) {
+  return Which == Side::Driver ? "driver" : Which == Side::Producer ? "producer" : "platform";
+}
 
-void SideTracker::Enter() {
+void SideTracker::Enter(Side Callee) {
   mCallers.push_back(mCurrent);
-  mCurrent = Side::Platform;
+  mCurrent = Callee;
 }
 
 void SideTracker::Leave() {

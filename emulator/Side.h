@@ -1,16 +1,17 @@
-// The two sides that share one process in nvdimm-emu: the driver under test
-// and the simulated platform. Every pool allocation is charged to the side
-// running when it is made, so that leaks and injected failures concern the
-// driver alone.
+// The sides that share one process in nvdimm-emu: the driver under test, the
+// simulated platform, and the REST producer over the emulated HTTP stack
+// (network mode). Every pool allocation is charged to the side running when
+// it is made, so that leaks and injected failures concern the driver alone,
+// and the producer's own blocks can be counted apart.
 #pragma once
 
 #include <vector>
 
 #include "emulator/Problems.h"
 
-enum class Side { Platform, Driver };
+enum class Side { Platform, Driver, Producer };
 
-/// "platform" or "driver".
+/// "platform", "driver" or "producer".
 const char *SideName(Side Which);
 
 /// Which side is running, and the sides to go back to when calls from the
@@ -22,9 +23,9 @@ class SideTracker {
   [[nodiscard]] Side Current() const { return mCurrent; }
   void Set(Side Which) { mCurrent = Which; }
 
-  /// A call into the platform begins: the platform runs until the matching
-  /// Leave(). Calls nest.
-  void Enter();
+  /// A call into the platform (or into the REST producer) begins: it runs
+  /// until the matching Leave(). Calls nest.
+  void Enter(Side Callee = Side::Platform);
 
   /// The call into the platform returns to the side that made it. A Leave()
   /// without its Enter() is recorded as a problem and changes nothing.

@@ -20,11 +20,9 @@ UNSUPPORTED_BOOT_SERVICE(AllocatePages, EFI_ALLOCATE_TYPE, EFI_MEMORY_TYPE, UINT
                          EFI_PHYSICAL_ADDRESS *)
 UNSUPPORTED_BOOT_SERVICE(FreePages, EFI_PHYSICAL_ADDRESS, UINTN)
 UNSUPPORTED_BOOT_SERVICE(GetMemoryMap, UINTN *, EFI_MEMORY_DESCRIPTOR *, UINTN *, UINTN *, UINT32 *)
-UNSUPPORTED_BOOT_SERVICE(SetTimer, EFI_EVENT, EFI_TIMER_DELAY, UINT64)
 UNSUPPORTED_BOOT_SERVICE(WaitForEvent, UINTN, EFI_EVENT *, UINTN *)
 UNSUPPORTED_BOOT_SERVICE(ReinstallProtocolInterface, EFI_HANDLE, EFI_GUID *, VOID *, VOID *)
 UNSUPPORTED_BOOT_SERVICE(LocateDevicePath, EFI_GUID *, EFI_DEVICE_PATH_PROTOCOL **, EFI_HANDLE *)
-UNSUPPORTED_BOOT_SERVICE(InstallConfigurationTable, EFI_GUID *, VOID *)
 UNSUPPORTED_BOOT_SERVICE(LoadImage, BOOLEAN, EFI_HANDLE, EFI_DEVICE_PATH_PROTOCOL *, VOID *, UINTN,
                          EFI_HANDLE *)
 UNSUPPORTED_BOOT_SERVICE(StartImage, EFI_HANDLE, UINTN *, CHAR16 **)
@@ -32,10 +30,7 @@ UNSUPPORTED_BOOT_SERVICE(Exit, EFI_HANDLE, EFI_STATUS, UINTN, CHAR16 *)
 UNSUPPORTED_BOOT_SERVICE(UnloadImage, EFI_HANDLE)
 UNSUPPORTED_BOOT_SERVICE(ExitBootServices, EFI_HANDLE, UINTN)
 UNSUPPORTED_BOOT_SERVICE(GetNextMonotonicCount, UINT64 *)
-UNSUPPORTED_BOOT_SERVICE(Stall, UINTN)
 UNSUPPORTED_BOOT_SERVICE(SetWatchdogTimer, UINTN, UINT64, UINTN, CHAR16 *)
-UNSUPPORTED_BOOT_SERVICE(ConnectController, EFI_HANDLE, EFI_HANDLE *, EFI_DEVICE_PATH_PROTOCOL *,
-                         BOOLEAN)
 UNSUPPORTED_BOOT_SERVICE(DisconnectController, EFI_HANDLE, EFI_HANDLE, EFI_HANDLE)
 UNSUPPORTED_BOOT_SERVICE(CloseProtocol, EFI_HANDLE, EFI_GUID *, EFI_HANDLE, EFI_HANDLE)
 UNSUPPORTED_BOOT_SERVICE(OpenProtocolInformation, EFI_HANDLE, EFI_GUID *,
@@ -49,7 +44,6 @@ UNSUPPORTED_RUNTIME_SERVICE(GetWakeupTime, BOOLEAN *, BOOLEAN *, EFI_TIME *)
 UNSUPPORTED_RUNTIME_SERVICE(SetWakeupTime, BOOLEAN, EFI_TIME *)
 UNSUPPORTED_RUNTIME_SERVICE(SetVirtualAddressMap, UINTN, UINTN, UINT32, EFI_MEMORY_DESCRIPTOR *)
 UNSUPPORTED_RUNTIME_SERVICE(ConvertPointer, UINTN, VOID **)
-UNSUPPORTED_RUNTIME_SERVICE(GetVariable, CHAR16 *, EFI_GUID *, UINT32 *, UINTN *, VOID *)
 UNSUPPORTED_RUNTIME_SERVICE(GetNextVariableName, UINTN *, CHAR16 *, EFI_GUID *)
 UNSUPPORTED_RUNTIME_SERVICE(SetVariable, CHAR16 *, EFI_GUID *, UINT32, UINTN, VOID *)
 UNSUPPORTED_RUNTIME_SERVICE(GetNextHighMonotonicCount, UINT32 *)
@@ -67,20 +61,16 @@ void FillUnsupportedServices(EFI_BOOT_SERVICES &Boot, EFI_RUNTIME_SERVICES &Runt
   Boot.AllocatePages = AllocatePages;
   Boot.FreePages = FreePages;
   Boot.GetMemoryMap = GetMemoryMap;
-  Boot.SetTimer = SetTimer;
   Boot.WaitForEvent = WaitForEvent;
   Boot.ReinstallProtocolInterface = ReinstallProtocolInterface;
   Boot.LocateDevicePath = LocateDevicePath;
-  Boot.InstallConfigurationTable = InstallConfigurationTable;
   Boot.LoadImage = LoadImage;
   Boot.StartImage = StartImage;
   Boot.Exit = Exit;
   Boot.UnloadImage = UnloadImage;
   Boot.ExitBootServices = ExitBootServices;
   Boot.GetNextMonotonicCount = GetNextMonotonicCount;
-  Boot.Stall = Stall;
   Boot.SetWatchdogTimer = SetWatchdogTimer;
-  Boot.ConnectController = ConnectController;
   Boot.DisconnectController = DisconnectController;
   Boot.CloseProtocol = CloseProtocol;
   Boot.OpenProtocolInformation = OpenProtocolInformation;
@@ -93,7 +83,6 @@ void FillUnsupportedServices(EFI_BOOT_SERVICES &Boot, EFI_RUNTIME_SERVICES &Runt
   Runtime.SetWakeupTime = SetWakeupTime;
   Runtime.SetVirtualAddressMap = SetVirtualAddressMap;
   Runtime.ConvertPointer = ConvertPointer;
-  Runtime.GetVariable = GetVariable;
   Runtime.GetNextVariableName = GetNextVariableName;
   Runtime.SetVariable = SetVariable;
   Runtime.GetNextHighMonotonicCount = GetNextHighMonotonicCount;

@@ -36,3 +36,10 @@ static_assert(offsetof(REDFISH_SERVICE_PROTOCOL, GetServiceStatus) == 8,
   {                                                                                \
     0xd84beff0, 0x159a, 0x4b60, { 0x9a, 0xb9, 0xac, 0x5c, 0x47, 0x4b, 0xd3, 0xb1 } \
   }
+
+/// The vendor GUID of the REST producer's variables (NvdimmRedfishService,
+/// NvdimmRedfishCredentials).
+#define NVDIMM_REST_PRODUCER_VARIABLE_GUID                                         \
+  {                                                                                \
+    0xfaade175, 0x333a, 0x484a, { 0xa2, 0xfa, 0xda, 0x88, 0x7d, 0xaf, 0x8b, 0x25 } \
+  }

@@ -1,5 +1,6 @@
-// HTTP message records of the UEFI standard (the EFI HTTP protocol's data
-// types), used by EFI_REST_PROTOCOL.
+// The UEFI standard's HTTP protocol: its message records (which
+// EFI_REST_PROTOCOL uses too), its configuration and token records, the
+// protocol itself and its service binding.
 #pragma once
 
 #include "uefi/UefiBaseType.h"
@@ -97,3 +98,88 @@ static_assert(offsetof(EFI_HTTP_MESSAGE, HeaderCount) == 8, "HeaderCount");
 static_assert(offsetof(EFI_HTTP_MESSAGE, Headers) == 16, "Headers");
 static_assert(offsetof(EFI_HTTP_MESSAGE, BodyLength) == 24, "BodyLength");
 static_assert(offsetof(EFI_HTTP_MESSAGE, Body) == 32, "Body");
+
+/// An IPv4 address, network byte order.
+struct EFI_IPv4_ADDRESS {
+  UINT8 Addr[4];
+};
+
+enum EFI_HTTP_VERSION : UINT32 { HttpVersion10, HttpVersion11, HttpVersionUnsupported };
+
+struct EFI_HTTPv4_ACCESS_POINT {
+  BOOLEAN UseDefaultAddress;  ///< TRUE: the interface's own address (DHCP, or Ip4Config2)
+  EFI_IPv4_ADDRESS LocalAddress;
+  EFI_IPv4_ADDRESS LocalSubnet;
+  UINT16 LocalPort;  ///< 0: any
+};
+
+struct EFI_HTTP_CONFIG_DATA {
+  EFI_HTTP_VERSION HttpVersion;
+  UINT32 TimeOutMillisec;
+  BOOLEAN LocalAddressIsIPv6;
+  union {
+    EFI_HTTPv4_ACCESS_POINT *IPv4Node;
+    VOID *IPv6Node;
+  } AccessPoint;
+};
+
+/// One asynchronous request or response: Event is signalled and Status set
+/// when it completes.
+struct EFI_HTTP_TOKEN {
+  EFI_EVENT Event;
+  EFI_STATUS Status;
+  EFI_HTTP_MESSAGE *Message;
+};
+
+struct EFI_HTTP_PROTOCOL;
+
+/// Returns the configuration (EFI_NOT_STARTED before Configure).
+using EFI_HTTP_GET_MODE_DATA = EFI_STATUS(EFIAPI *)(EFI_HTTP_PROTOCOL *This,
+                                                    EFI_HTTP_CONFIG_DATA *HttpConfigData);
+
+/// Configures the instance (EFI_ALREADY_STARTED when it is); null resets it,
+/// closing its connection and forgetting every token.
+using EFI_HTTP_CONFIGURE = EFI_STATUS(EFIAPI *)(EFI_HTTP_PROTOCOL *This,
+                                                EFI_HTTP_CONFIG_DATA *HttpConfigData);
+
+/// Sends the request of Token->Message, whose Url must be absolute.
+using EFI_HTTP_REQUEST = EFI_STATUS(EFIAPI *)(EFI_HTTP_PROTOCOL *This, EFI_HTTP_TOKEN *Token);
+
+/// Cancels a pending token (null: all of them).
+using EFI_HTTP_CANCEL = EFI_STATUS(EFIAPI *)(EFI_HTTP_PROTOCOL *This, EFI_HTTP_TOKEN *Token);
+
+/// Receives the response's status and headers (Data.Response given) or the
+/// next piece of its body (Data.Response null) into Token->Message.
+using EFI_HTTP_RESPONSE = EFI_STATUS(EFIAPI *)(EFI_HTTP_PROTOCOL *This, EFI_HTTP_TOKEN *Token);
+
+/// Moves the network along: polls the device and completes tokens.
+using EFI_HTTP_POLL = EFI_STATUS(EFIAPI *)(EFI_HTTP_PROTOCOL *This);
+
+struct EFI_HTTP_PROTOCOL {
+  EFI_HTTP_GET_MODE_DATA GetModeData;
+  EFI_HTTP_CONFIGURE Configure;
+  EFI_HTTP_REQUEST Request;
+  EFI_HTTP_CANCEL Cancel;
+  EFI_HTTP_RESPONSE Response;
+  EFI_HTTP_POLL Poll;
+};
+
+static_assert(sizeof(EFI_HTTPv4_ACCESS_POINT) == 12, "EFI_HTTPv4_ACCESS_POINT size");
+static_assert(offsetof(EFI_HTTPv4_ACCESS_POINT, LocalSubnet) == 5, "LocalSubnet");
+static_assert(offsetof(EFI_HTTPv4_ACCESS_POINT, LocalPort) == 10, "LocalPort");
+static_assert(sizeof(EFI_HTTP_CONFIG_DATA) == 24, "EFI_HTTP_CONFIG_DATA size");
+static_assert(offsetof(EFI_HTTP_CONFIG_DATA, LocalAddressIsIPv6) == 8, "LocalAddressIsIPv6");
+static_assert(offsetof(EFI_HTTP_CONFIG_DATA, AccessPoint) == 16, "AccessPoint");
+static_assert(sizeof(EFI_HTTP_TOKEN) == 24, "EFI_HTTP_TOKEN size");
+static_assert(offsetof(EFI_HTTP_TOKEN, Message) == 16, "Message");
+static_assert(sizeof(EFI_HTTP_PROTOCOL) == 48, "EFI_HTTP_PROTOCOL size");
+static_assert(offsetof(EFI_HTTP_PROTOCOL, Poll) == 40, "Poll");
+
+#define EFI_HTTP_SERVICE_BINDING_PROTOCOL_GUID                                     \
+  {                                                                                \
+    0xbdc8e6af, 0xd9bc, 0x4379, { 0xa7, 0x2a, 0xe0, 0xc4, 0xe7, 0x5d, 0xae, 0x1c } \
+  }
+#define EFI_HTTP_PROTOCOL_GUID                                                     \
+  {                                                                                \
+    0x7a59b29b, 0x910b, 0x4171, { 0x82, 0x42, 0xa8, 0x5a, 0x0d, 0xf2, 0x5b, 0x5b } \
+  }

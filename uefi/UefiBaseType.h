@@ -92,6 +92,10 @@ constexpr EFI_STATUS EFI_INVALID_LANGUAGE = EncodeError(32);
 constexpr EFI_STATUS EFI_COMPROMISED_DATA = EncodeError(33);
 constexpr EFI_STATUS EFI_IP_ADDRESS_CONFLICT = EncodeError(34);
 constexpr EFI_STATUS EFI_HTTP_ERROR = EncodeError(35);
+// The network stack's own errors (UEFI's "network" status range).
+constexpr EFI_STATUS EFI_CONNECTION_FIN = EncodeError(104);
+constexpr EFI_STATUS EFI_CONNECTION_RESET = EncodeError(105);
+constexpr EFI_STATUS EFI_CONNECTION_REFUSED = EncodeError(106);
 
 constexpr EFI_STATUS EFI_WARN_UNKNOWN_GLYPH = EncodeWarning(1);
 constexpr EFI_STATUS EFI_WARN_DELETE_FAILURE = EncodeWarning(2);

@@ -105,7 +105,7 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   TraceSink AccountSink = AccountWanted(Options) ? Account.Sink() : TraceSink{nullptr, nullptr};
   // No hooks: in firmware each image has its own JSON library and pool
   // accounting, so nothing needs to tell the platform's allocations apart.
-  PlatformHost Host = {gBS, nullptr, nullptr, nullptr, nullptr};
+  PlatformHost Host = {gBS, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
   PoolObject<Trace> Log = MakePoolObject<Trace>(Lines.Sink(), AccountSink);
   PoolObject<PlatformRunner> Runner =
       Log ? MakePoolObject<PlatformRunner>(*TheScenario, Host, *Log) : PoolObject<PlatformRunner>();

@@ -3,13 +3,8 @@
 // (the scenario, the trace, the runner with its models) live in the pool.
 #pragma once
 
-#include <stddef.h>
-
+#include "core/Placement.h"
 #include "sim/common/SimMemory.h"
-
-// The placement form of operator new: the image has no C++ library to bring
-// <new>.
-inline void *operator new(size_t, void *Where) noexcept { return Where; }
 
 /// Release policy of an object built in a block from cJSON_malloc (the
 /// boot-services pool in the image): its destructor, then cJSON_free.

@@ -15,6 +15,11 @@ struct PlatformHost {
   void (*LeavePlatform)(void *Context);
   /// Ownership of Block passes to the driver (it must free it). May be null.
   void (*HandOver)(void *Context, void *Block);
+  /// Brackets a call into the REST producer (network mode), whose blocks the
+  /// host then counts apart; and the number of blocks it holds. Null on a
+  /// host that does not count.
+  void (*EnterProducer)(void *Context);
+  void (*LeaveProducer)(void *Context);
   void *Context;
 };
 

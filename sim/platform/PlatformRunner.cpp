@@ -57,7 +57,8 @@ PlatformRunner::PlatformRunner(const Scenario &TheScenario, const PlatformHost &
     : mScenario(TheScenario),
       mLog(Log),
       mService(Host, Log),
-      mNvdimm(TheScenario.Nvdimm(), Host, Log) {}
+      mNvdimm(TheScenario.Nvdimm(), Host, Log),
+      mRecorder(Host, Log) {}
 
 bool PlatformRunner::PowerOn() { return mService.Load(mScenario.Parts().Redfish()); }
 
@@ -93,6 +94,12 @@ EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *Syst
   // The handles of this boot's latest "nvdimm" and "rest" steps.
   EFI_HANDLE NvdimmHandle = nullptr;
   EFI_HANDLE RestHandle = nullptr;
+  if (mStartProducer != nullptr) {
+    EFI_STATUS Status = mRecorder.Watch(BootServices, mService.PlainRest());
+    CHAR8 Note[NOTE_SIZE] = {};
+    StatusNote(Note, "network: the REST producer's requests are traced: ", Status);
+    mLog.Note(Note);
+  }
 
   for (UINTN Index = 0; Index < Plan.StepCount; Index++) {
     switch (Plan.Steps[Index]) {
@@ -112,6 +119,14 @@ EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *Syst
                                "nvdimmTwice: NVDIMM action protocol installed on another handle: ");
         break;
       case BootStep::Redfish: {
+        if (mStartProducer != nullptr) {
+          mLog.Note("redfish: dispatching the REST producer");
+          EFI_STATUS Status = mStartProducer(mProducerContext, SystemTable);
+          CHAR8 Note[NOTE_SIZE] = {};
+          StatusNote(Note, "redfish: the REST producer's entry returned ", Status);
+          mLog.Note(Note);
+          break;
+        }
         // Both protocols go on one handle before anyone is notified, as
         // InstallMultipleProtocolInterfaces does it.
         EFI_HANDLE Handle = nullptr;

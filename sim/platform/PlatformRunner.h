@@ -6,6 +6,7 @@
 
 #include "sim/nvdimm/NvdimmComponent.h"
 #include "sim/redfish/RedfishService.h"
+#include "sim/redfish/RestRecorder.h"
 #include "sim/scenario/Scenario.h"
 #include "sim/trace/Trace.h"
 
@@ -51,6 +52,17 @@ class PlatformRunner {
   EFI_STATUS RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *SystemTable, START_DRIVER StartDriver,
                      void *StartContext);
 
+  /// Network mode: the "redfish" step dispatches the REST producer with
+  /// StartProducer (which installs the REST and Redfish service protocols
+  /// itself) instead of installing the simulated service's, and every REST
+  /// instance but the simulated service's is traced by a recorder. The
+  /// service answers over HTTP through AnswerHttp. Null StartProducer: the
+  /// simulated service (the default).
+  void UseProducer(START_DRIVER StartProducer, void *Context) {
+    mStartProducer = StartProducer;
+    mProducerContext = Context;
+  }
+
   /// Emits the "final" event with what the service holds.
   void Finish();
 
@@ -75,5 +87,8 @@ class PlatformRunner {
   Trace &mLog;
   RedfishService mService;
   NvdimmComponent mNvdimm;
+  RestRecorder mRecorder;
+  START_DRIVER mStartProducer = nullptr;
+  void *mProducerContext = nullptr;
   NVDIMM_ACTION_PROTOCOL *mRecord = nullptr;
 };

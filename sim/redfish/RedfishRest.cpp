@@ -158,6 +158,25 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
   return Status;
 }
 
+bool RedfishService::AnswerHttp(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength,
+                                const CHAR8 *Body, UINTN BodyLength, UINT32 *Code,
+                                const CHAR8 **AnswerBody, UINTN *AnswerLength) {
+  ANSWER Result;
+  if (!Answer(nullptr, Method, Uri, UriLength, Body, BodyLength, &Result) || Result.NoResponse) {
+    return false;
+  }
+  // An overridden PATCH changes no resource: its merge is dropped.
+  if (Result.Target != nullptr) {
+    cJSON_free(Result.Target->Body);
+    Result.Target->BodyLength = Result.MergedLength;
+    Result.Target->Body = Result.Merged.Release();
+  }
+  *Code = Result.Code;
+  *AnswerBody = Result.Body;
+  *AnswerLength = Result.Body != nullptr ? Result.BodyLength : 0;
+  return true;
+}
+
 bool RedfishService::Answer(const EFI_HTTP_MESSAGE *Request, EFI_HTTP_METHOD Method,
                             const CHAR8 *Uri, UINTN UriLength, const CHAR8 *Body, UINTN BodyLength,
                             ANSWER *Result) {
@@ -337,9 +356,9 @@ EFI_STATUS RedfishService::HandOver(const ANSWER &Result, EFI_HTTP_MESSAGE *Resp
   return EFI_SUCCESS;
 }
 
-void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength,
-                            bool Answered, UINT32 Code, EFI_STATUS Status, EFI_TPL Tpl) {
-  SimJson Event(mLog.NewEvent("rest"));
+void TraceRestCall(Trace &Log, const EFI_HTTP_MESSAGE *Request, bool HasUri, UINTN UriLength,
+                   bool Answered, UINT32 Code, EFI_STATUS Status, EFI_TPL Tpl) {
+  SimJson Event(Log.NewEvent("rest"));
   const EFI_HTTP_REQUEST_DATA *Data = Request != nullptr ? Request->Data.Request : nullptr;
   CHAR8 MethodNumber[24];
   const CHAR8 *Method = nullptr;
@@ -351,11 +370,10 @@ void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, U
       Method = MethodNumber;
     }
   }
-  // The URI as the code units the driver passed; Uri is its narrowed copy.
-  bool Built =
-      TraceAddString(Event.Get(), "method", Method) &&
-      (Uri != nullptr ? TraceAddItem(Event.Get(), "uri", TraceNewCodeUnits(Data->Url, UriLength))
-                      : TraceAddNull(Event.Get(), "uri"));
+  // The URI as the code units the driver passed.
+  bool Built = TraceAddString(Event.Get(), "method", Method) &&
+               (HasUri ? TraceAddItem(Event.Get(), "uri", TraceNewCodeUnits(Data->Url, UriLength))
+                       : TraceAddNull(Event.Get(), "uri"));
   // Made only for an event that takes it: TraceAddItem owns it from there.
   cJSON *Headers = Built ? cJSON_CreateArray() : nullptr;
   Built = Built && TraceAddItem(Event.Get(), "headers", Headers);
@@ -376,6 +394,11 @@ void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, U
       (Answered ? TraceAddUint(Event.Get(), "code", Code) : TraceAddNull(Event.Get(), "code")) &&
       TraceAddStatus(Event.Get(), "status", Status) && TraceAddUint(Event.Get(), "tpl", Tpl);
   if (Built) {
-    mLog.Emit(Event.Release());
+    Log.Emit(Event.Release());
   }
+}
+
+void RedfishService::Record(const EFI_HTTP_MESSAGE *Request, const CHAR8 *Uri, UINTN UriLength,
+                            bool Answered, UINT32 Code, EFI_STATUS Status, EFI_TPL Tpl) {
+  TraceRestCall(mLog, Request, Uri != nullptr, UriLength, Answered, Code, Status, Tpl);
 }

@@ -19,6 +19,12 @@
 
 class RedfishService;
 
+/// The "rest" event of one SendReceive call: the request's method, URI (its
+/// UriLength code units, or null without HasUri), headers and body, the HTTP
+/// status number when Answered, the EFI status and the caller's TPL.
+void TraceRestCall(Trace &Log, const EFI_HTTP_MESSAGE *Request, bool HasUri, UINTN UriLength,
+                   bool Answered, UINT32 Code, EFI_STATUS Status, EFI_TPL Tpl);
+
 /// A Redfish service elsewhere, reached over real HTTP by the host (nvdimm-emu
 /// serve and run --redfish): it answers the requests that the scenario's
 /// overrides leave, in place of the resources held. Send returns false when
@@ -89,6 +95,17 @@ class RedfishService {
   /// to a GET of its URI (kept when it does not answer 200), so that the
   /// "final" event shows the remote state.
   void RefreshFromRemote();
+
+  /// Answers one request that came over HTTP (network mode) as SendReceive
+  /// would: the overrides first, then the resources (a PATCH merged in),
+  /// without a "rest" event and without handing anything over. *Code is the
+  /// HTTP status, *Body (borrowed until the next request; null for none)
+  /// and *BodyLength the body. FALSE when no answer can go over HTTP (an
+  /// override that gives a transport status alone) or out of memory: the
+  /// connection is then closed unanswered.
+  [[nodiscard]] bool AnswerHttp(EFI_HTTP_METHOD Method, const CHAR8 *Uri, UINTN UriLength,
+                                const CHAR8 *Body, UINTN BodyLength, UINT32 *Code,
+                                const CHAR8 **AnswerBody, UINTN *AnswerLength);
 
   /// The resource held at Uri, or null.
   const REDFISH_RESOURCE *Find(const CHAR8 *Uri) const;

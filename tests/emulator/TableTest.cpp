@@ -48,15 +48,14 @@ TEST_F(TableTest, TablesAreCompleteAndSealed) {
 
 // A service not emulated says so by name and returns EFI_UNSUPPORTED.
 TEST_F(TableTest, UnsupportedServicesReportThemselves) {
-  EXPECT_EQ(Bs->Stall(10), EFI_UNSUPPORTED);
+  EXPECT_EQ(Bs->SetWatchdogTimer(0, 0, 0, nullptr), EFI_UNSUPPORTED);
   EXPECT_EQ(Bs->UninstallMultipleProtocolInterfaces(nullptr, nullptr), EFI_UNSUPPORTED);
-  UINTN Size = 0;
-  EXPECT_EQ(Rt->GetVariable(nullptr, nullptr, nullptr, &Size, nullptr), EFI_UNSUPPORTED);
+  EXPECT_EQ(Rt->SetVariable(nullptr, nullptr, 0, 0, nullptr), EFI_UNSUPPORTED);
   EXPECT_EQ(Machine.TakeProblems(),
             (std::vector<std::string>{
-                "unsupported boot service Stall called",
+                "unsupported boot service SetWatchdogTimer called",
                 "unsupported boot service UninstallMultipleProtocolInterfaces called",
-                "unsupported runtime service GetVariable called"}));
+                "unsupported runtime service SetVariable called"}));
 }
 
 // CalculateCrc32 is the standard CRC-32; CopyMem allows overlap.

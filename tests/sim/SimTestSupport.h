@@ -64,7 +64,8 @@ class FakePool {
 
 /// A host over a FakePool that counts entries, leaves and blocks handed over.
 struct CountingHost {
-  explicit CountingHost(FakePool &Pool) : Host{&Pool.Services, Enter, Leave, HandOver, this} {}
+  explicit CountingHost(FakePool &Pool)
+      : Host{&Pool.Services, Enter, Leave, HandOver, nullptr, nullptr, this} {}
 
   PlatformHost Host;
   int Depth = 0;

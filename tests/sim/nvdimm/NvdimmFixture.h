@@ -171,6 +171,8 @@ class NvdimmFixture : public ::testing::Test {
                         [](void *Self, void *Block) {
                           static_cast<NvdimmFixture *>(Self)->mHandedOver.insert(Block);
                         },
+                        nullptr,
+                        nullptr,
                         this};
   std::string mTraceText;
   Trace mTrace{{[](void *Self, const CHAR8 *Bytes, UINTN Length) {
