@@ -4,6 +4,7 @@
 #include <string>
 
 #include "driver/Driver.h"
+#include "host/ScenarioHttp.h"
 #include "producer/RestProducer.h"
 #include "sim/common/HttpNames.h"
 #include "sim/platform/HostInterface.h"
@@ -79,40 +80,6 @@ EFI_STATUS StartProducerOnHost(void *Context, EFI_SYSTEM_TABLE *SystemTable) {
   return RestProducerEntry(reinterpret_cast<EFI_HANDLE>(0x2000), SystemTable);
 }
 
-namespace {
-
-/// The scenario's service as an HTTP server answers it: the version
-/// document, which every Redfish service has, then what the service holds.
-LOCAL_ANSWER AnswerFromScenario(RedfishService &Service, const HttpRequest &Request) {
-  LOCAL_ANSWER Answer;
-  Answer.Fields = {{"OData-Version", "4.0"}};
-  if (Request.Path() == "/redfish" && Request.Method == "GET") {
-    Answer.Fields.push_back({"Content-Type", "application/json"});
-    Answer.Body = "{\"v1\":\"/redfish/v1/\"}";
-    return Answer;
-  }
-  EFI_HTTP_METHOD Method = HttpMethodGet;
-  if (!HttpMethodFromName(Request.Method.c_str(), &Method)) {
-    Answer.Code = 501;
-    return Answer;
-  }
-  UINT32 Code = 0;
-  const CHAR8 *Body = nullptr;
-  UINTN Length = 0;
-  if (!Service.AnswerHttp(Method, Request.Target.data(), Request.Target.size(), Request.Body.data(),
-                          Request.Body.size(), &Code, &Body, &Length)) {
-    Answer.Drop = true;
-    return Answer;
-  }
-  Answer.Code = static_cast<int>(Code);
-  if (Body != nullptr) {
-    Answer.Fields.push_back({"Content-Type", "application/json"});
-    Answer.Body.assign(Body, Length);
-  }
-  return Answer;
-}
-
-}  // namespace
 
 bool UseNetwork(Firmware &Machine, PlatformRunner &Runner, const UINT8 *Address, UINT16 Port) {
   static constexpr UINT8 LOOPBACK[4] = {127, 0, 0, 1};

@@ -19,9 +19,7 @@
 
 namespace {
 
-/// HttpDxe's limits: the head within PcdHttpIoTimeout, a connection within
-/// TCP's connect timeout.
-constexpr int HEAD_TIMEOUT_MS = 5000;
+/// HttpDxe's limit on a connection: TCP's connect timeout.
 constexpr int CONNECT_TIMEOUT_MS = 60000;
 constexpr size_t READ_CHUNK = 65536;
 
@@ -392,7 +390,7 @@ EFI_STATUS HttpChild::Request(EFI_HTTP_TOKEN *Token) {
 EFI_STATUS HttpChild::ReadHead(EFI_HTTP_TOKEN *Token) {
   EFI_HTTP_MESSAGE *Message = Token->Message;
   Message->Headers = nullptr;
-  auto Deadline = Clock::now() + std::chrono::milliseconds(HEAD_TIMEOUT_MS);
+  auto Deadline = Clock::now() + std::chrono::milliseconds(mNetwork.Setup().HeadTimeoutMs);
   size_t End = std::string::npos;
   while ((End = mCache.find("\r\n\r\n")) == std::string::npos) {
     if (!ReadMore(MillisecondsLeft(Deadline) < 10 ? MillisecondsLeft(Deadline) : 10)) {

@@ -216,7 +216,7 @@ bool EmulatedNetwork::Serve(LOCAL_LISTENER &Listener, LOCAL_CONNECTION &Connecti
     while (Offset < static_cast<size_t>(Read) && !Connection.Closing) {
       Offset += Connection.Parser.Feed(Buffer + Offset, static_cast<size_t>(Read) - Offset);
       if (Connection.Parser.State() == HttpRequestParser::STATE::Error) {
-        LOCAL_ANSWER Refusal;
+        HttpAnswer Refusal;
         Refusal.Code = Connection.Parser.ErrorCode();
         Refusal.Fields.push_back({"Connection", "close"});
         Connection.Unsent +=
@@ -224,7 +224,7 @@ bool EmulatedNetwork::Serve(LOCAL_LISTENER &Listener, LOCAL_CONNECTION &Connecti
         Connection.Closing = true;
       } else if (Connection.Parser.State() == HttpRequestParser::STATE::Done) {
         HttpRequest Request = Connection.Parser.Take();
-        LOCAL_ANSWER Answer;
+        HttpAnswer Answer;
         {
           // The machine's own service is the platform's.
           SideScope Platform(Side::Platform);

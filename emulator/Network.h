@@ -32,16 +32,13 @@ struct NETWORK_SETUP {
   /// (each with its string set, the end-of-table structure last); empty for
   /// none.
   std::vector<UINT8> Smbios;
+  /// How long a response's status and headers may take (HttpDxe's
+  /// PcdHttpIoTimeout: 5 s).
+  int HeadTimeoutMs = 5000;
 };
 
-/// What a local service answers: the status, its fields and its body.
-struct LOCAL_ANSWER {
-  bool Drop = false;  ///< no answer: the connection is closed
-  int Code = 200;
-  std::vector<HTTP_FIELD> Fields;
-  std::string Body;
-};
-using LOCAL_SERVICE = std::function<LOCAL_ANSWER(const HttpRequest &Request)>;
+/// A service of the machine's own: its answer to each request.
+using LOCAL_SERVICE = std::function<HttpAnswer(const HttpRequest &Request)>;
 
 class EmulatedNetwork {
  public:
@@ -74,6 +71,7 @@ class EmulatedNetwork {
   void Pump(int WaitMilliseconds);
 
   ProblemLog &Problems() { return mProblems; }
+  const NETWORK_SETUP &Setup() const { return mSetup; }
   EventTable &Events() { return mEvents; }
 
  private:

@@ -181,7 +181,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
   REDFISH_RESOURCE_SETTING Resources[] = {{FUZZ_ACTION_STATUS_URI, ACTION_STATUS_BODY,
                                            std::char_traits<char>::length(ACTION_STATUS_BODY)},
                                           {Uri.c_str(), Body.c_str(), Body.size()}};
-  REDFISH_CONFIG Redfish = {Resources, 2, nullptr, 0, EFI_SUCCESS};
+  REDFISH_CONFIG Redfish = {Resources, 2, nullptr, 0, EFI_SUCCESS, TPL_HIGH_LEVEL};
 
   FuzzMachine Machine;
   FuzzPlatform Platform(Redfish, Config);

@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Bytes, size_t Length) {
   Overrides[1].HasBody = true;
   Overrides[1].Body = ActionBody.c_str();
   Overrides[1].BodyLength = ActionBody.size();
-  REDFISH_CONFIG Redfish = {Resources, 1, Overrides, 2, EFI_SUCCESS};
+  REDFISH_CONFIG Redfish = {Resources, 1, Overrides, 2, EFI_SUCCESS, TPL_HIGH_LEVEL};
   NvdimmConfig Nvdimm;
 
   FuzzMachine Machine;

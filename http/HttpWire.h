@@ -119,6 +119,15 @@ class HttpRequestParser {
   std::string mErrorText;
 };
 
+/// What a server answers to one request: the status, its fields and its
+/// body; or, with Drop, nothing at all (the connection is closed).
+struct HttpAnswer {
+  bool Drop = false;
+  int Code = 200;
+  std::vector<HTTP_FIELD> Fields;
+  std::string Body;
+};
+
 /// A response's status line and fields, parsed from its head (everything
 /// before the blank line, which is not included).
 struct HttpResponseHead {

@@ -39,4 +39,8 @@ struct REDFISH_CONFIG {
   const REDFISH_OVERRIDE_SETTING *Overrides;
   UINTN OverrideCount;
   EFI_STATUS ServiceStatus;
+  /// The highest TPL the REST producer serves: above it SendReceive fails
+  /// at once with EFI_ACCESS_DENIED, as the producer over EDK2's HTTP stack
+  /// does above TPL_CALLBACK. TPL_HIGH_LEVEL: every caller.
+  EFI_TPL HighestTpl;
 };

@@ -136,6 +136,12 @@ EFI_STATUS RedfishService::SendReceive(const EFI_HTTP_MESSAGE *Request,
     Record(Request, Uri.Get(), UriLength, false, 0, EFI_INVALID_PARAMETER, Tpl);
     return EFI_INVALID_PARAMETER;
   }
+  if (Tpl > mHighestTpl) {
+    // A producer whose network cannot run at the caller's TPL: no answer,
+    // and no override is used up.
+    Record(Request, Uri.Get(), UriLength, false, 0, EFI_ACCESS_DENIED, Tpl);
+    return EFI_ACCESS_DENIED;
+  }
 
   ANSWER Result;
   EFI_STATUS Status = EFI_OUT_OF_RESOURCES;

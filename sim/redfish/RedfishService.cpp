@@ -44,6 +44,7 @@ bool RedfishService::Load(const REDFISH_CONFIG &Config) {
   mOverrides = nullptr;
   mOverrideUses.Reset();
   mServiceStatus = Config.ServiceStatus;
+  mHighestTpl = Config.HighestTpl;
   if (!mResources.Allocate(Config.ResourceCount) || !mOverrideUses.Allocate(Config.OverrideCount)) {
     ReleaseResourceArray(mResources);
     return false;

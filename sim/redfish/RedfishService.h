@@ -144,5 +144,6 @@ class RedfishService {
   const REDFISH_OVERRIDE_SETTING *mOverrides = nullptr;
   SimArray<UINT64> mOverrideUses;
   EFI_STATUS mServiceStatus = EFI_SUCCESS;
+  EFI_TPL mHighestTpl = TPL_HIGH_LEVEL;
   const REDFISH_REMOTE *mRemote = nullptr;
 };

@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr const CHAR8 *mRedfishMembers[] = {"resources", "responses", "serviceStatus"};
+constexpr const CHAR8 *mRedfishMembers[] = {"resources", "responses", "serviceStatus",
+                                             "highestTpl"};
 constexpr const CHAR8 *mOverrideMembers[] = {
     "method", "uri", "code", "statusCode", "ownRecord", "body", "bodyFill", "transport", "times"};
 constexpr const CHAR8 *mFillMembers[] = {"text", "count", "at"};
@@ -23,7 +24,8 @@ bool IsRawForm(const cJSON *Value) {
 
 }  // namespace
 
-RedfishSettings::RedfishSettings() : mConfig{nullptr, 0, nullptr, 0, EFI_SUCCESS} {}
+RedfishSettings::RedfishSettings()
+    : mConfig{nullptr, 0, nullptr, 0, EFI_SUCCESS, TPL_HIGH_LEVEL} {}
 
 RedfishSettings::~RedfishSettings() { ReleaseBodies(); }
 
@@ -111,6 +113,15 @@ bool RedfishSettings::Read(cJSON *Member, ScenarioReader &Reader) {
   const cJSON *Responses = ScenarioMember(Member, "responses");
   if (Responses != nullptr && !ReadOverrides(Responses, Reader)) {
     return false;
+  }
+  const cJSON *Highest = ScenarioMember(Member, "highestTpl");
+  if (Highest != nullptr) {
+    ScenarioReader::Scope TplPath(Reader, "highestTpl");
+    UINT64 Tpl = 0;
+    if (!Reader.ReadUint(Highest, TPL_APPLICATION, TPL_HIGH_LEVEL, &Tpl)) {
+      return false;
+    }
+    mConfig.HighestTpl = Tpl;
   }
   const cJSON *Status = ScenarioMember(Member, "serviceStatus");
   if (Status != nullptr) {
