@@ -31,8 +31,10 @@ int Usage() {
                "                   running the driver's real image (exit 3 when QEMU fails)\n"
                "  --timeout S      qemu: kill a boot that has not ended after S seconds (120)\n"
                "  --keep DIR       qemu: keep the disk, firmware console and channel in DIR\n"
-               "  --platform-image FILE, --driver-image FILE\n"
+               "  --platform-image FILE, --driver-image FILE, --producer-image FILE\n"
                "                   qemu: the images to boot (default: beside the build's bin/)\n"
+               "  --guest-address static|dhcp\n"
+               "                   qemu --network: the guest's address, 10.0.2.15/24 or by DHCP\n"
                "  --redfish URL    send the driver's requests to the Redfish service at URL\n"
                "  --network        the REST producer over an HTTP stack carries the driver's\n"
                "                   requests (host: the emulated stack over loopback)\n"
@@ -115,6 +117,14 @@ bool ParseRun(int argc, char **argv, RUN_COMMAND *Command) {
       Qemu.PlatformImage = argv[++Index];
     } else if (Argument == "--driver-image") {
       Qemu.DriverImage = argv[++Index];
+    } else if (Argument == "--producer-image") {
+      Qemu.ProducerImage = argv[++Index];
+    } else if (Argument == "--guest-address") {
+      std::string Address = argv[++Index];
+      if (Address != "dhcp" && Address != "static") {
+        return false;
+      }
+      Qemu.NetworkByDhcp = Address == "dhcp";
     } else if (Argument == "--redfish") {
       Options.RedfishUrl = argv[++Index];
     } else if (Argument == "--user") {
@@ -136,6 +146,7 @@ int RunOnPlatform(RUN_COMMAND &Command) {
   Command.Qemu.ScenarioPath = Command.Options.ScenarioPath;
   Command.Qemu.TracePath = Command.Options.TracePath;
   Command.Qemu.Quiet = Command.Options.Quiet;
+  Command.Qemu.Network = Command.Options.Network;
   return RunScenarioInQemu(Command.Qemu);
 }
 

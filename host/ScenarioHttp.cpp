@@ -18,8 +18,8 @@ HttpAnswer AnswerFromScenario(RedfishService &Service, const HttpRequest &Reques
   UINT32 Code = 0;
   const CHAR8 *Body = nullptr;
   UINTN Length = 0;
-  if (!Service.AnswerHttp(Method, Request.Target.data(), Request.Target.size(),
-                          Request.Body.data(), Request.Body.size(), &Code, &Body, &Length)) {
+  if (!Service.AnswerHttp(Method, Request.Target.data(), Request.Target.size(), Request.Body.data(),
+                          Request.Body.size(), &Code, &Body, &Length)) {
     Answer.Drop = true;
     return Answer;
   }

@@ -23,6 +23,7 @@ extern EFI_GUID gEfiResetNotificationProtocolGuid;
 extern EFI_GUID gEfiHttpServiceBindingProtocolGuid;
 extern EFI_GUID gEfiHttpProtocolGuid;
 extern EFI_GUID gEfiSimpleNetworkProtocolGuid;
+extern EFI_GUID gEfiPciIoProtocolGuid;
 extern EFI_GUID gEfiSmbiosTableGuid;
 extern EFI_GUID gEfiSmbios3TableGuid;
 extern EFI_GUID gNvdimmRestProducerVariableGuid;

@@ -218,32 +218,49 @@ EFI_STATUS RestProducer::Begin(EFI_HANDLE Nic) {
   return EFI_SUCCESS;
 }
 
+namespace {
+
+/// The first handle with the HTTP service binding; false when there is none.
+bool FirstHttpService(EFI_HANDLE *Nic) {
+  UINTN Count = 0;
+  EFI_HANDLE *Handles = nullptr;
+  bool Found = gBS->LocateHandleBuffer(ByProtocol, &gEfiHttpServiceBindingProtocolGuid, nullptr,
+                                       &Count, &Handles) == EFI_SUCCESS &&
+               Count != 0;
+  if (Found) {
+    *Nic = Handles[0];
+  }
+  FreePool(Handles);
+  return Found;
+}
+
+/// Connects every handle that carries Protocol, with what is below it.
+void ConnectEvery(EFI_GUID *Protocol) {
+  UINTN Count = 0;
+  EFI_HANDLE *Handles = nullptr;
+  if (gBS->LocateHandleBuffer(ByProtocol, Protocol, nullptr, &Count, &Handles) == EFI_SUCCESS) {
+    for (UINTN Index = 0; Index < Count; Index++) {
+      (void)gBS->ConnectController(Handles[Index], nullptr, nullptr, TRUE);
+    }
+  }
+  FreePool(Handles);
+}
+
+}  // namespace
+
 EFI_STATUS RestProducer::FindNetwork(EFI_HANDLE *Nic) {
-  for (UINTN Round = 0; Round < 2; Round++) {
-    UINTN Count = 0;
-    EFI_HANDLE *Handles = nullptr;
-    if (gBS->LocateHandleBuffer(ByProtocol, &gEfiHttpServiceBindingProtocolGuid, nullptr, &Count,
-                                &Handles) == EFI_SUCCESS &&
-        Count != 0) {
-      *Nic = Handles[0];
-      FreePool(Handles);
+  // A boot that connected only the devices it boots from left the network
+  // interfaces without their stack, or without a driver at all: the
+  // interfaces are connected, then, failing that, the PCI devices.
+  EFI_GUID *Below[] = {&gEfiSimpleNetworkProtocolGuid, &gEfiPciIoProtocolGuid};
+  if (FirstHttpService(Nic)) {
+    return EFI_SUCCESS;
+  }
+  for (EFI_GUID *Protocol : Below) {
+    ConnectEvery(Protocol);
+    if (FirstHttpService(Nic)) {
       return EFI_SUCCESS;
     }
-    FreePool(Handles);
-    if (Round != 0) {
-      break;
-    }
-    // No HTTP service yet: a boot that connected only the devices it boots
-    // from left the network interfaces without their stack.
-    Handles = nullptr;
-    Count = 0;
-    if (gBS->LocateHandleBuffer(ByProtocol, &gEfiSimpleNetworkProtocolGuid, nullptr, &Count,
-                                &Handles) == EFI_SUCCESS) {
-      for (UINTN Index = 0; Index < Count; Index++) {
-        (void)gBS->ConnectController(Handles[Index], nullptr, nullptr, TRUE);
-      }
-    }
-    FreePool(Handles);
   }
   return EFI_NOT_FOUND;
 }

@@ -35,3 +35,7 @@ constexpr CHAR8 CHANNEL_FAILURE = 'X';
 /// The state carried from the previous boot; absent at the first boot.
 #define CHANNEL_STATE_FILE "state.json"
 #define CHANNEL_DRIVER_FILE "NvdimmRemoteActionDxe.efi"
+/// Network mode: the REST producer's image, which the "redfish" step
+/// dispatches; options.json then says "network": true.
+#define CHANNEL_PRODUCER_FILE "NvdimmRestHttpDxe.efi"
+#define CHANNEL_NETWORK_OPTION "network"

@@ -42,6 +42,9 @@ EFI_STATUS PlatformBoot::Run() {
     mBootMark = mGauge.Paint();
     mBootLow = mBootMark;
   }
+  if (mProducer != nullptr) {
+    mRunner.UseProducer(StartProducer, this);
+  }
   (void)mRunner.RunBoot(mRunner.PlanOf(mBoot), &mPlatformTable, StartDriver, this);
   EndBoot(false, EfiResetShutdown);
   // Boot services end here. The machine goes off through ResetSystem, which
@@ -53,17 +56,13 @@ EFI_STATUS PlatformBoot::Run() {
   return EFI_ABORTED;
 }
 
-EFI_STATUS PlatformBoot::StartDriver(void *Context, EFI_SYSTEM_TABLE * /*SystemTable*/) {
-  auto *Self = static_cast<PlatformBoot *>(Context);
-  Self->TakeLowWater();
-  Self->mDispatchMark = Self->mGauge.Paint();
+EFI_STATUS PlatformBoot::Dispatch(const CHAR8 *Bytes, UINTN Length) {
   // As the DXE dispatcher does with a driver it found in a firmware volume:
   // load the image from its bytes, then start it. A driver whose entry
   // fails is unloaded by StartImage.
   EFI_HANDLE Image = nullptr;
   EFI_STATUS Status =
-      gBS->LoadImage(FALSE, Self->mImageHandle, nullptr, const_cast<CHAR8 *>(Self->mDriver),
-                     Self->mDriverLength, &Image);
+      gBS->LoadImage(FALSE, mImageHandle, nullptr, const_cast<CHAR8 *>(Bytes), Length, &Image);
   if (!EFI_ERROR(Status)) {
     UINTN ExitDataSize = 0;
     CHAR16 *ExitData = nullptr;
@@ -72,8 +71,21 @@ EFI_STATUS PlatformBoot::StartDriver(void *Context, EFI_SYSTEM_TABLE * /*SystemT
       (void)gBS->FreePool(ExitData);
     }
   }
+  return Status;
+}
+
+EFI_STATUS PlatformBoot::StartDriver(void *Context, EFI_SYSTEM_TABLE * /*SystemTable*/) {
+  auto *Self = static_cast<PlatformBoot *>(Context);
+  Self->TakeLowWater();
+  Self->mDispatchMark = Self->mGauge.Paint();
+  EFI_STATUS Status = Self->Dispatch(Self->mDriver, Self->mDriverLength);
   Self->NoteDispatch();
   return Status;
+}
+
+EFI_STATUS PlatformBoot::StartProducer(void *Context, EFI_SYSTEM_TABLE * /*SystemTable*/) {
+  auto *Self = static_cast<PlatformBoot *>(Context);
+  return Self->Dispatch(Self->mProducer, Self->mProducerLength);
 }
 
 void PlatformBoot::NoteDispatch() {

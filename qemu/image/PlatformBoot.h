@@ -32,12 +32,23 @@ class PlatformBoot {
   EFI_STATUS Run();
 
   /// At the end of the run, writes the state for a later boot too
-  /// (CHANNEL_KEPT_STATE): nvdimm-emu serve boots the machine again after
-  /// an operator's reset.
+  /// (CHANNEL_KEPT_STATE), and no "final" event: nvdimm-emu serve boots the
+  /// machine again after an operator's reset, and in network mode the
+  /// service the runner answers from holds the resources.
   void KeepStateAtEnd() { mKeepState = true; }
+
+  /// Network mode: the "redfish" step dispatches the REST producer from the
+  /// Length bytes at Producer (which outlive the boot).
+  void UseProducer(const CHAR8 *Producer, UINTN Length) {
+    mProducer = Producer;
+    mProducerLength = Length;
+  }
 
  private:
   static EFI_STATUS StartDriver(void *Context, EFI_SYSTEM_TABLE *SystemTable);
+  static EFI_STATUS StartProducer(void *Context, EFI_SYSTEM_TABLE *SystemTable);
+  /// LoadImage from the Length bytes at Bytes, then StartImage.
+  EFI_STATUS Dispatch(const CHAR8 *Bytes, UINTN Length);
   static VOID EFIAPI PlatformResetSystem(EFI_RESET_TYPE ResetType, EFI_STATUS ResetStatus,
                                          UINTN DataSize, VOID *ResetData);
   static void OnReset(void *Context, EFI_RESET_TYPE ResetType);
@@ -60,6 +71,8 @@ class PlatformBoot {
   UINT32 mBoot;
   const CHAR8 *mDriver;
   UINTN mDriverLength;
+  const CHAR8 *mProducer = nullptr;
+  UINTN mProducerLength = 0;
   ResetHook mResetHook;
   StackGauge mGauge;
   /// The platform's own copy of the system table and runtime services,

@@ -70,6 +70,15 @@ bool RestWanted(const FILE_BYTES &Options) {
   return cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(Document.Get(), CHANNEL_REST_OPTION));
 }
 
+/// The options' "network" switch: off without options.
+bool NetworkWanted(const FILE_BYTES &Options) {
+  if (!Options.Bytes) {
+    return false;
+  }
+  SimJson Document(cJSON_Parse(Options.Bytes.Get()));
+  return cJSON_IsTrue(cJSON_GetObjectItemCaseSensitive(Document.Get(), CHANNEL_NETWORK_OPTION));
+}
+
 /// Runs this boot. Returns only when it cannot, with the reason in Failure.
 void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   BootVolume Volume;
@@ -82,11 +91,17 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
   FILE_BYTES Options;
   FILE_BYTES State;
   FILE_BYTES Driver;
+  FILE_BYTES Producer;
   if (!ReadRequired(Volume, u"" CHANNEL_SCENARIO_FILE, CHANNEL_SCENARIO_FILE, &ScenarioFile,
                     Failure) ||
       !ReadOptional(Volume, u"" CHANNEL_OPTIONS_FILE, CHANNEL_OPTIONS_FILE, &Options, Failure) ||
       !ReadOptional(Volume, u"" CHANNEL_STATE_FILE, CHANNEL_STATE_FILE, &State, Failure) ||
       !ReadRequired(Volume, u"" CHANNEL_DRIVER_FILE, CHANNEL_DRIVER_FILE, &Driver, Failure)) {
+    return;
+  }
+  const bool Network = NetworkWanted(Options);
+  if (Network &&
+      !ReadRequired(Volume, u"" CHANNEL_PRODUCER_FILE, CHANNEL_PRODUCER_FILE, &Producer, Failure)) {
     return;
   }
 
@@ -130,9 +145,14 @@ void RunPlatform(EFI_HANDLE ImageHandle, CHAR8 (&Failure)[FAILURE_SIZE]) {
     Failed(Failure, "the boot cannot be built", EFI_OUT_OF_RESOURCES);
     return;
   }
-  // With the REST channel the driver's requests go to the twin's store.
+  // In network mode the REST producer carries the driver's requests over
+  // OVMF's own network stack; with the REST channel the simulated service's
+  // go to the twin's store.
   RestChannel Rest;
-  if (RestWanted(Options)) {
+  if (Network) {
+    ThisBoot->UseProducer(Producer.Bytes.Get(), Producer.Length);
+    ThisBoot->KeepStateAtEnd();
+  } else if (RestWanted(Options)) {
     Rest.Open();
     Runner->Service().SetRemote(Rest.Remote());
     ThisBoot->KeepStateAtEnd();

@@ -72,6 +72,8 @@ std::string DefaultPlatformImage() { return ProgramFolder() + "../qemu/NvdimmPla
 
 std::string DefaultDriverImage() { return ProgramFolder() + "../efi/NvdimmRemoteActionDxe.efi"; }
 
+std::string DefaultProducerImage() { return ProgramFolder() + "../efi/NvdimmRestHttpDxe.efi"; }
+
 bool RunQemuBoots(QemuMachine &Machine, const QEMU_BOOT_SINK &Sink, unsigned *Boot,
                   std::string *State, std::string *Problem) {
   for (unsigned InRow = 1; InRow <= MAX_BOOTS_IN_A_ROW; InRow++) {

@@ -17,6 +17,7 @@ std::string ProgramFolder();
 /// and the driver's image.
 std::string DefaultPlatformImage();
 std::string DefaultDriverImage();
+std::string DefaultProducerImage();
 
 /// Where a run of boots sends what the platform image writes.
 struct QEMU_BOOT_SINK {

@@ -9,6 +9,7 @@
 #include "qemu/ChannelFormat.h"
 #include "qemu/RestChannelFormat.h"
 #include "qemu/runner/Subprocess.h"
+#include "sim/platform/HostInterface.h"
 
 namespace {
 
@@ -64,7 +65,11 @@ bool QemuMachine::Tool(const std::vector<std::string> &Argv, std::string *Error)
 
 bool QemuMachine::Prepare(const QemuSetup &Setup, std::string *Error) {
   mSetup = Setup;
-  for (const std::string *Image : {&Setup.PlatformImage, &Setup.DriverImage}) {
+  std::vector<const std::string *> Images = {&Setup.PlatformImage, &Setup.DriverImage};
+  if (!Setup.NetworkSocket.empty()) {
+    Images.push_back(&Setup.ProducerImage);
+  }
+  for (const std::string *Image : Images) {
     if (!IsFile(*Image)) {
       return Fail(Error, *Image +
                              ": no such image; build the targets platform-image and "
@@ -113,9 +118,15 @@ bool QemuMachine::Prepare(const QemuSetup &Setup, std::string *Error) {
   if (OptionsFile == nullptr) {
     return Fail(Error, Options + ": cannot be written");
   }
-  std::fprintf(OptionsFile, "{\"account\": %s, \"" CHANNEL_REST_OPTION "\": %s}\n",
-               Setup.Account ? "true" : "false", Setup.RestSocket.empty() ? "false" : "true");
+  std::fprintf(OptionsFile,
+               "{\"account\": %s, \"" CHANNEL_REST_OPTION "\": %s, \"" CHANNEL_NETWORK_OPTION
+               "\": %s}\n",
+               Setup.Account ? "true" : "false", Setup.RestSocket.empty() ? "false" : "true",
+               Setup.NetworkSocket.empty() ? "false" : "true");
   std::fclose(OptionsFile);
+  if (!Setup.NetworkSocket.empty() && !WriteHostInterface(Error)) {
+    return false;
+  }
 
   return Tool({"mformat", "-i", mDisk, "-T", std::to_string(DiskMiB * 2048), "-h", "64", "-s", "32",
                "-v", "NVDIMMEMU", "::"},
@@ -123,8 +134,30 @@ bool QemuMachine::Prepare(const QemuSetup &Setup, std::string *Error) {
          Tool({"mmd", "-i", mDisk, "::/EFI", "::/EFI/BOOT"}, Error) &&
          Tool({"mcopy", "-i", mDisk, Setup.PlatformImage, "::/EFI/BOOT/BOOTX64.EFI"}, Error) &&
          Tool({"mcopy", "-i", mDisk, Setup.DriverImage, "::/" CHANNEL_DRIVER_FILE}, Error) &&
+         (Setup.NetworkSocket.empty() ||
+          Tool({"mcopy", "-i", mDisk, Setup.ProducerImage, "::/" CHANNEL_PRODUCER_FILE}, Error)) &&
          Tool({"mcopy", "-i", mDisk, Setup.ScenarioPath, "::/" CHANNEL_SCENARIO_FILE}, Error) &&
          Tool({"mcopy", "-i", mDisk, Options, "::/" CHANNEL_OPTIONS_FILE}, Error);
+}
+
+bool QemuMachine::WriteHostInterface(std::string *Error) {
+  // The guest's view: the service at 10.0.2.100:80, which the user network
+  // forwards to the runner's socket; the host at 10.0.2.15/24, SLIRP's
+  // first address, unless it asks DHCP.
+  HOST_INTERFACE Interface = {{10, 0, 2, 100},
+                              GUEST_SERVICE_PORT,
+                              !mSetup.NetworkByDhcp,
+                              {10, 0, 2, 15},
+                              {255, 255, 255, 0}};
+  UINT8 Record[HOST_INTERFACE_RECORD_SIZE] = {};
+  UINTN Length = BuildHostInterfaceRecord(Interface, false, Record, sizeof(Record));
+  mHostInterface = mSetup.Directory + "/host-interface.bin";
+  std::FILE *File = std::fopen(mHostInterface.c_str(), "wb");
+  bool Written = File != nullptr && Length != 0 && std::fwrite(Record, 1, Length, File) == Length;
+  if (File != nullptr && std::fclose(File) != 0) {
+    Written = false;
+  }
+  return Written || Fail(Error, mHostInterface + ": cannot be written");
 }
 
 bool QemuMachine::PutState(const std::string &State, std::string *Error) {
@@ -166,11 +199,22 @@ bool QemuMachine::Boot(unsigned Number, std::string *Channel, std::string *Error
   for (const std::string *Path : {&ChannelPath, &ConsolePath, &QemuLog}) {
     std::remove(Path->c_str());
   }
-  // No network (OVMF would try PXE first), no monitor, the console on the
-  // first serial port into a file, the trace channel on its own debug port.
-  std::vector<std::string> Argv = {QEMU,         "-accel", "tcg",      "-no-reboot",
-                                   "-nographic", "-m",     "256",      "-nodefaults",
-                                   "-net",       "none",   "-monitor", "none"};
+  // No monitor, the console on the first serial port into a file, the trace
+  // channel on its own debug port. No network but in network mode (OVMF
+  // would try PXE first), and then one that reaches nothing but the
+  // runner's socket: restricted user networking with one forward.
+  std::vector<std::string> Argv = {QEMU, "-accel", "tcg",         "-no-reboot", "-nographic",
+                                   "-m", "256",    "-nodefaults", "-monitor",   "none"};
+  if (mSetup.NetworkSocket.empty()) {
+    Argv.insert(Argv.end(), {std::string("-net"), std::string("none")});
+  } else {
+    Argv.insert(
+        Argv.end(),
+        {"-netdev",
+         std::string("user,id=n0,restrict=on,ipv6=off,guestfwd=tcp:") + GUEST_SERVICE_ADDRESS +
+             ":" + std::to_string(GUEST_SERVICE_PORT) + "-unix:" + mSetup.NetworkSocket,
+         "-device", "virtio-net-pci,netdev=n0,romfile=", "-smbios", "file=" + mHostInterface});
+  }
   if (!mCode.empty()) {
     Argv.insert(Argv.end(), {"-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + mCode,
                              "-drive", "if=pflash,format=raw,unit=1,file=" + mVars});

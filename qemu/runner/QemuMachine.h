@@ -17,7 +17,21 @@ struct QemuSetup {
   /// nvdimm-emu serve: the Unix socket of the REST channel
   /// (qemu/RestChannelFormat.h), which QEMU listens on; empty: no channel.
   std::string RestSocket;
+  /// Network mode: the Unix socket, listened on by the runner, that QEMU's
+  /// restricted user network forwards the guest's connections to
+  /// 10.0.2.100:80 to; empty: no network. The REST producer's image then
+  /// goes on the disk, and QEMU gives OVMF a Redfish Host Interface record
+  /// naming that address, with the host's own 10.0.2.15/24 (or, with
+  /// NetworkByDhcp, an address by DHCP).
+  std::string NetworkSocket;
+  std::string ProducerImage;
+  bool NetworkByDhcp = false;
 };
+
+/// The guest's view of the network mode: the service's address and port,
+/// the host's static address.
+constexpr const char *GUEST_SERVICE_ADDRESS = "10.0.2.100";
+constexpr int GUEST_SERVICE_PORT = 80;
 
 class QemuMachine {
  public:
@@ -42,6 +56,8 @@ class QemuMachine {
 
  private:
   [[nodiscard]] bool Tool(const std::vector<std::string> &Argv, std::string *Error) const;
+  /// Writes the Redfish Host Interface record QEMU hands to OVMF.
+  [[nodiscard]] bool WriteHostInterface(std::string *Error);
 
   QemuSetup mSetup;
   std::string mDisk;
@@ -49,5 +65,6 @@ class QemuMachine {
   std::string mCode;  ///< OVMF's code, as pflash; empty with mBios
   std::string mBios;  ///< OVMF as one -bios file, when the split files are missing
   std::string mToolLog;
+  std::string mHostInterface;
   bool mHasState = false;
 };

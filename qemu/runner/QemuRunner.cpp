@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "host/ScenarioFile.h"
+#include "host/ScenarioHttp.h"
 #include "host/TraceOutput.h"
+#include "qemu/runner/GuestNetwork.h"
 #include "qemu/runner/QemuBoots.h"
 #include "qemu/runner/QemuMachine.h"
 #include "sim/scenario/Expect.h"
@@ -98,6 +100,11 @@ JsonPointer WithoutHostOnlyEvents(const cJSON *Expect) {
   return Copy;
 }
 
+/// A trace sink that keeps the lines it is given.
+void AppendLines(void *Context, const CHAR8 *Bytes, UINTN Length) {
+  static_cast<std::string *>(Context)->append(Bytes, Length);
+}
+
 /// Where a run's records go: events to the trace file as they came and to
 /// the list the expectations are checked on (Events, may be null when out
 /// of memory), account lines to the account.
@@ -167,10 +174,49 @@ int RunScenarioInQemu(const QemuOptions &Options) {
   JsonPointer Events(cJSON_CreateArray());
   QEMU_BOOT_SINK Sink = RunSink(TraceFile.get(), AccountFile, Options.Quiet, Events.get());
   std::string Problem;
+  // In network mode the scenario's service answers here, on the socket the
+  // guest's network reaches; its "final" event is written here too.
+  std::string ServiceLines;
+  PlatformHost NoHost = {};
+  Trace ServiceLog({AppendLines, &ServiceLines}, {nullptr, nullptr});
+  ServiceLog.KeepEvents(false);
+  auto HostService = std::make_unique<RedfishService>(NoHost, ServiceLog);
+  GuestNetwork Network;
+  if (Options.Network) {
+    Setup.NetworkSocket = Directory + "/redfish.sock";
+    Setup.ProducerImage =
+        !Options.ProducerImage.empty() ? Options.ProducerImage : DefaultProducerImage();
+    Setup.NetworkByDhcp = Options.NetworkByDhcp;
+    if (!HostService->Load(TheScenario->Parts().Redfish())) {
+      return PlatformFailed(Options, "out of memory loading the service");
+    }
+    RedfishService &Service = *HostService;
+    Sink.MachineStarting = [&Network, &Service](unsigned) {
+      Network.StartBoot(
+          [&Service](const HttpRequest &Request) { return AnswerFromScenario(Service, Request); });
+    };
+    Sink.MachineStopped = [&Network](unsigned) { Network.EndBoot(); };
+  }
   std::string State;
   unsigned Boot = 0;
-  if (!Machine.Prepare(Setup, &Problem) || !RunQemuBoots(Machine, Sink, &Boot, &State, &Problem)) {
+  if (!Machine.Prepare(Setup, &Problem) ||
+      (Options.Network && !Network.Listen(Setup.NetworkSocket, &Problem)) ||
+      !RunQemuBoots(Machine, Sink, &Boot, &State, &Problem)) {
     return PlatformFailed(Options, Problem);
+  }
+  if (Options.Network) {
+    ServiceLog.SetBoot(Boot);
+    HostService->EmitFinal(ServiceLog);
+    for (size_t Start = 0; Start < ServiceLines.size();) {
+      size_t End = ServiceLines.find('\n', Start);
+      if (End == std::string::npos) {
+        break;
+      }
+      if (!Sink.Event(ServiceLines.substr(Start, End - Start), &Problem)) {
+        return PlatformFailed(Options, Problem);
+      }
+      Start = End + 1;
+    }
   }
   if (TraceFile) {
     std::fflush(TraceFile.get());

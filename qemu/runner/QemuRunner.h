@@ -24,6 +24,13 @@ struct QemuOptions {
   std::string DriverImage;        ///< empty: DefaultDriverImage()
   std::string KeepDirectory;      ///< empty: a temporary work directory, removed at the end
   unsigned TimeoutSeconds = 120;  ///< for each boot
+  /// Network mode: the REST producer's image (empty: DefaultProducerImage())
+  /// carries the driver's requests over OVMF's network stack and virtio-net
+  /// to the runner, which answers them from the scenario's service; the
+  /// guest's own address is static, or by DHCP with NetworkByDhcp.
+  bool Network = false;
+  bool NetworkByDhcp = false;
+  std::string ProducerImage;
 };
 
 /// Runs Options.ScenarioPath in QEMU. Exit status as the host run's (0, 1
