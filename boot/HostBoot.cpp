@@ -80,7 +80,6 @@ EFI_STATUS StartProducerOnHost(void *Context, EFI_SYSTEM_TABLE *SystemTable) {
   return RestProducerEntry(reinterpret_cast<EFI_HANDLE>(0x2000), SystemTable);
 }
 
-
 bool UseNetwork(Firmware &Machine, PlatformRunner &Runner, const UINT8 *Address, UINT16 Port) {
   static constexpr UINT8 LOOPBACK[4] = {127, 0, 0, 1};
   HOST_INTERFACE Interface = {};

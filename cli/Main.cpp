@@ -35,6 +35,9 @@ int Usage() {
                "                   qemu: the images to boot (default: beside the build's bin/)\n"
                "  --guest-address static|dhcp\n"
                "                   qemu --network: the guest's address, 10.0.2.15/24 or by DHCP\n"
+               "  --host-interface record|none\n"
+               "                   qemu --network: whether OVMF gets the SMBIOS Redfish Host\n"
+               "                   Interface record naming the service (record, the default)\n"
                "  --redfish URL    send the driver's requests to the Redfish service at URL\n"
                "  --network        the REST producer over an HTTP stack carries the driver's\n"
                "                   requests (host: the emulated stack over loopback)\n"
@@ -125,6 +128,12 @@ bool ParseRun(int argc, char **argv, RUN_COMMAND *Command) {
         return false;
       }
       Qemu.NetworkByDhcp = Address == "dhcp";
+    } else if (Argument == "--host-interface") {
+      std::string Record = argv[++Index];
+      if (Record != "record" && Record != "none") {
+        return false;
+      }
+      Qemu.HostInterface = Record == "record";
     } else if (Argument == "--redfish") {
       Options.RedfishUrl = argv[++Index];
     } else if (Argument == "--user") {

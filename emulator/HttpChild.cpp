@@ -30,16 +30,16 @@ int MillisecondsLeft(Clock::time_point Deadline) {
   return Left.count() < 0 ? 0 : static_cast<int>(Left.count());
 }
 
-/// The URL as ASCII; false for a code unit above 0x7F, which HttpDxe's
-/// conversion refuses.
+/// The URL as HttpDxe converts it (UnicodeStrToAsciiStrS): each code
+/// unit's low byte. False for a unit above 0xFF, on which that conversion
+/// ASSERTs in a DEBUG build (a RELEASE build takes the low byte).
 bool AsciiUrl(const CHAR16 *Url, std::string *Text) {
+  bool Narrow = true;
   for (; *Url != 0; Url++) {
-    if (*Url > 0x7F) {
-      return false;
-    }
+    Narrow = Narrow && *Url <= 0xFF;
     Text->push_back(static_cast<char>(*Url));
   }
-  return true;
+  return Narrow;
 }
 
 /// Copies Text into a pool block of its own, as HttpDxe hands strings over.
@@ -273,8 +273,12 @@ EFI_STATUS HttpChild::Request(EFI_HTTP_TOKEN *Token) {
     return EFI_ACCESS_DENIED;
   }
   std::string Url;
-  if (Data->Url == nullptr || !AsciiUrl(Data->Url, &Url)) {
+  if (Data->Url == nullptr) {
     return EFI_INVALID_PARAMETER;
+  }
+  if (!AsciiUrl(Data->Url, &Url)) {
+    mNetwork.Problems().Record(
+        "network: a URL code unit above 0xFF; EDK2's HttpDxe ASSERTs on it in a DEBUG build");
   }
   size_t Scheme = Url.find("://");
   if (Scheme == std::string::npos) {

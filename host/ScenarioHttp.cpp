@@ -18,8 +18,11 @@ HttpAnswer AnswerFromScenario(RedfishService &Service, const HttpRequest &Reques
   UINT32 Code = 0;
   const CHAR8 *Body = nullptr;
   UINTN Length = 0;
-  if (!Service.AnswerHttp(Method, Request.Target.data(), Request.Target.size(), Request.Body.data(),
-                          Request.Body.size(), &Code, &Body, &Length)) {
+  // The scenario names its resources as the driver does, with bytes the
+  // producer sent as %XX.
+  const std::string Uri = HttpPercentDecoded(Request.Target);
+  if (!Service.AnswerHttp(Method, Uri.data(), Uri.size(), Request.Body.data(), Request.Body.size(),
+                          &Code, &Body, &Length)) {
     Answer.Drop = true;
     return Answer;
   }

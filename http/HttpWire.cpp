@@ -1,5 +1,6 @@
 #include "http/HttpWire.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -135,6 +136,22 @@ bool HttpListHas(const std::string &Value, const std::string &Token) {
     Start = End + 1;
   }
   return false;
+}
+
+std::string HttpPercentDecoded(const std::string &Text) {
+  std::string Decoded;
+  Decoded.reserve(Text.size());
+  for (size_t Index = 0; Index < Text.size(); Index++) {
+    if (Text[Index] == '%' && Index + 2 < Text.size() &&
+        isxdigit(static_cast<unsigned char>(Text[Index + 1])) != 0 &&
+        isxdigit(static_cast<unsigned char>(Text[Index + 2])) != 0) {
+      Decoded.push_back(static_cast<char>(std::stoi(Text.substr(Index + 1, 2), nullptr, 16)));
+      Index += 2;
+    } else {
+      Decoded.push_back(Text[Index]);
+    }
+  }
+  return Decoded;
 }
 
 std::string HttpRequest::Path() const {

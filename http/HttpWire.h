@@ -25,6 +25,10 @@ const std::string *HttpFindField(const std::vector<HTTP_FIELD> &Fields, const st
 /// TRUE when a comma-separated field value lists Token (any case).
 bool HttpListHas(const std::string &Value, const std::string &Token);
 
+/// Text with each "%XX" (two hex digits) as the byte it stands for; a "%"
+/// without two hex digits after it stays as it is.
+std::string HttpPercentDecoded(const std::string &Text);
+
 struct HttpRequest {
   std::string Method;
   std::string Target;  ///< as sent: origin form ("/redfish/v1?x") or absolute

@@ -57,36 +57,13 @@ bool ChunkedBody::TakeByte(CHAR8 Byte) {
     return false;
   }
   switch (mState) {
-    case CHUNKED_STATE::Size: {
-      int Digit = HexValue(Byte);
-      if (Digit >= 0) {
-        // Sixteen hexadecimal digits hold any size; a longer one is a lie.
-        if (++mSizeDigits > 16) {
-          return false;
-        }
-        mChunkLeft = mChunkLeft * 16 + static_cast<UINT64>(Digit);
-        return true;
-      }
-      if (mSizeDigits == 0) {
-        return false;
-      }
-      if (Byte == ';' || Byte == ' ' || Byte == '\t') {
-        mState = CHUNKED_STATE::Extension;
-        return true;
-      }
-      if (Byte == '\r') {
-        mState = CHUNKED_STATE::SizeLineFeed;
-        return true;
-      }
-      return false;
-    }
+    case CHUNKED_STATE::Size:
+      return TakeSizeByte(Byte);
     case CHUNKED_STATE::Extension:
       if (Byte == '\r') {
         mState = CHUNKED_STATE::SizeLineFeed;
-      } else if (Byte == '\n') {
-        return false;
       }
-      return true;
+      return Byte != '\n';
     case CHUNKED_STATE::SizeLineFeed:
       if (Byte != '\n') {
         return false;
@@ -101,24 +78,47 @@ bool ChunkedBody::TakeByte(CHAR8 Byte) {
     case CHUNKED_STATE::DataLineFeed:
       mState = CHUNKED_STATE::Size;
       return Byte == '\n';
+    default:
+      return TakeTrailerByte(Byte);
+  }
+}
+
+bool ChunkedBody::TakeSizeByte(CHAR8 Byte) {
+  int Digit = HexValue(Byte);
+  if (Digit >= 0) {
+    // Sixteen hexadecimal digits hold any size; a longer one is a lie.
+    if (++mSizeDigits > 16) {
+      return false;
+    }
+    mChunkLeft = mChunkLeft * 16 + static_cast<UINT64>(Digit);
+    return true;
+  }
+  if (mSizeDigits == 0) {
+    return false;
+  }
+  if (Byte == ';' || Byte == ' ' || Byte == '\t') {
+    mState = CHUNKED_STATE::Extension;
+    return true;
+  }
+  mState = CHUNKED_STATE::SizeLineFeed;
+  return Byte == '\r';
+}
+
+bool ChunkedBody::TakeTrailerByte(CHAR8 Byte) {
+  switch (mState) {
     case CHUNKED_STATE::Trailer:
       if (Byte == '\r') {
         mState = CHUNKED_STATE::FinalFeed;
         return true;
       }
-      if (Byte == '\n') {
-        return false;
-      }
       mLineLength = 1;
       mState = CHUNKED_STATE::TrailerLine;
-      return true;
+      return Byte != '\n';
     case CHUNKED_STATE::TrailerLine:
       if (Byte == '\r') {
         mState = CHUNKED_STATE::TrailerFeed;
-      } else if (Byte == '\n') {
-        return false;
       }
-      return true;
+      return Byte != '\n';
     case CHUNKED_STATE::TrailerFeed:
       mLineLength = 0;
       mState = CHUNKED_STATE::Trailer;

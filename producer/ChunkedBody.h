@@ -47,7 +47,11 @@ class ChunkedBody {
   [[nodiscard]] UINTN Length() const { return mLength; }
 
  private:
+  /// One byte outside a chunk's data; FALSE when it breaks the framing.
   bool TakeByte(CHAR8 Byte);
+  /// The same in a chunk's size, and in the trailer section.
+  bool TakeSizeByte(CHAR8 Byte);
+  bool TakeTrailerByte(CHAR8 Byte);
 
   CHAR8 *mOutput;
   UINTN mCapacity;

@@ -95,20 +95,20 @@ class GrowingBuffer {
     if (Needed + 1 <= mCapacity) {
       return true;
     }
-    UINTN Capacity = mCapacity == 0 ? BODY_PIECE : mCapacity;
-    while (Capacity < Needed + 1) {
-      Capacity *= 2;
+    UINTN Size = mCapacity == 0 ? BODY_PIECE : mCapacity;
+    while (Size < Needed + 1) {
+      Size *= 2;
     }
     if (Exact) {
-      Capacity = Needed + 1;
+      Size = Needed + 1;
     }
-    auto Bigger = PoolPtr<CHAR8>::AllocateZeroed(Capacity);
+    auto Bigger = PoolPtr<CHAR8>::AllocateZeroed(Size);
     if (!Bigger) {
       return false;
     }
     CopyMem(Bigger.Get(), mBuffer.Get(), mLength);
     mBuffer = static_cast<PoolPtr<CHAR8> &&>(Bigger);
-    mCapacity = Capacity;
+    mCapacity = Size;
     return true;
   }
 
@@ -136,6 +136,80 @@ class GrowingBuffer {
   UINTN mCapacity = 0;
   UINTN mLength = 0;
 };
+
+/// How an answer's body is framed, and with FRAMING::Length its length.
+enum class FRAMING : UINT8 { None, Length, Chunked, UntilClose };
+
+/// The framing of the body of Answer (its head read) to a Method request.
+EFI_STATUS FramingOf(EFI_HTTP_METHOD Method, const HTTP_ANSWER &Answer, FRAMING *Framing,
+                     UINTN *Expected) {
+  const EFI_HTTP_HEADER *Encoding =
+      FindHeader(Answer.Headers, Answer.HeaderCount, "Transfer-Encoding");
+  const EFI_HTTP_HEADER *Length = FindHeader(Answer.Headers, Answer.HeaderCount, "Content-Length");
+  *Framing = FRAMING::UntilClose;
+  if (WithoutBody(Method, Answer.StatusCode)) {
+    *Framing = FRAMING::None;
+  } else if (Encoding != nullptr) {
+    // Transfer-Encoding wins over Content-Length; one that does not end in
+    // chunked cannot be framed.
+    if (!LastTokenIs(Encoding->FieldValue, "chunked")) {
+      return EFI_PROTOCOL_ERROR;
+    }
+    *Framing = FRAMING::Chunked;
+  } else if (Length != nullptr) {
+    bool TooLarge = false;
+    if (!ReadContentLength(Length->FieldValue, Expected, &TooLarge)) {
+      return TooLarge ? EFI_BAD_BUFFER_SIZE : EFI_PROTOCOL_ERROR;
+    }
+    // A read of a body of none would wait for bytes that never come.
+    *Framing = *Expected == 0 ? FRAMING::None : FRAMING::Length;
+  }
+  return EFI_SUCCESS;
+}
+
+/// Read raw bytes of a chunked body came after Have decoded ones: decoded in
+/// place (the decoded bytes never overtake the raw ones). *Done after the
+/// last chunk; *ResetAfter when bytes follow it.
+EFI_STATUS TakeChunkedPiece(ChunkedBody *Chunks, GrowingBuffer *Body, UINTN Have, UINTN Read,
+                            bool *Done, bool *ResetAfter) {
+  Chunks->Relocate(Body->Data(), MAX_RESPONSE_BODY);
+  UINTN Used = Chunks->Take(Body->Data() + Have, Read);
+  Body->Length() = Chunks->Length();
+  if (Chunks->Broken()) {
+    return Chunks->Length() >= MAX_RESPONSE_BODY ? EFI_BAD_BUFFER_SIZE : EFI_PROTOCOL_ERROR;
+  }
+  if (Chunks->Done()) {
+    // Bytes past the last chunk would be the start of a message the
+    // service never should have sent: the connection cannot go on.
+    *ResetAfter = *ResetAfter || Used != Read;
+    *Done = true;
+    return EFI_SUCCESS;
+  }
+  return Read == 0 ? EFI_PROTOCOL_ERROR : EFI_SUCCESS;
+}
+
+/// Read bytes of a body framed by its length (ByLength, Expected bytes) or
+/// by the connection's close came after the body's others.
+EFI_STATUS TakeRawPiece(bool ByLength, UINTN Expected, GrowingBuffer *Body, UINTN Read, bool *Done,
+                        bool *ResetAfter) {
+  Body->Length() += Read;
+  if (ByLength && Body->Length() == Expected) {
+    *Done = true;
+    return EFI_SUCCESS;
+  }
+  if (Read != 0) {
+    return EFI_SUCCESS;
+  }
+  if (ByLength) {
+    // The stack says the message ended before its length.
+    return EFI_PROTOCOL_ERROR;
+  }
+  // A body framed by the connection's close: the stack hands over what it
+  // has, and the connection is spent.
+  *ResetAfter = true;
+  *Done = true;
+  return EFI_SUCCESS;
+}
 
 }  // namespace
 
@@ -259,34 +333,13 @@ EFI_STATUS HttpChannel::ReadPiece(CHAR8 *Into, UINTN Room, UINTN *Read) {
 EFI_STATUS HttpChannel::ReadBody(const HTTP_ASK &Ask, HTTP_ANSWER *Answer) {
   FRAMING Framing = FRAMING::UntilClose;
   UINTN Expected = 0;
-  const EFI_HTTP_HEADER *Encoding =
-      FindHeader(Answer->Headers, Answer->HeaderCount, "Transfer-Encoding");
-  const EFI_HTTP_HEADER *Length =
-      FindHeader(Answer->Headers, Answer->HeaderCount, "Content-Length");
-  if (WithoutBody(Ask.Method, Answer->StatusCode)) {
-    Framing = FRAMING::None;
-  } else if (Encoding != nullptr) {
-    // Transfer-Encoding wins over Content-Length; one that does not end in
-    // chunked cannot be framed.
-    if (!LastTokenIs(Encoding->FieldValue, "chunked")) {
-      return EFI_PROTOCOL_ERROR;
-    }
-    Framing = FRAMING::Chunked;
-  } else if (Length != nullptr) {
-    bool TooLarge = false;
-    if (!ReadContentLength(Length->FieldValue, &Expected, &TooLarge)) {
-      return TooLarge ? EFI_BAD_BUFFER_SIZE : EFI_PROTOCOL_ERROR;
-    }
-    // A read of a body of none would wait for bytes that never come.
-    Framing = Expected == 0 ? FRAMING::None : FRAMING::Length;
+  EFI_STATUS Status = FramingOf(Ask.Method, *Answer, &Framing, &Expected);
+  if (EFI_ERROR(Status) || Framing == FRAMING::None) {
+    return Status;
   }
-  if (Framing == FRAMING::None) {
-    return EFI_SUCCESS;
-  }
-
   GrowingBuffer Body;
   ChunkedBody Chunks(nullptr, 0);
-  for (;;) {
+  for (bool Done = false; !Done;) {
     UINTN Have = Body.Length();
     UINTN Room = Framing == FRAMING::Length ? Expected - Have : BODY_PIECE;
     if (Room > BODY_PIECE) {
@@ -300,44 +353,16 @@ EFI_STATUS HttpChannel::ReadBody(const HTTP_ASK &Ask, HTTP_ANSWER *Answer) {
       return EFI_OUT_OF_RESOURCES;
     }
     UINTN Read = 0;
-    EFI_STATUS Status = ReadPiece(Body.Data() + Have, Room, &Read);
+    Status = ReadPiece(Body.Data() + Have, Room, &Read);
     if (EFI_ERROR(Status)) {
       return Status;
     }
-    if (Framing == FRAMING::Chunked) {
-      // Decoded in place: the decoded bytes never overtake the raw ones.
-      Chunks.Relocate(Body.Data(), MAX_RESPONSE_BODY);
-      UINTN Used = Chunks.Take(Body.Data() + Have, Read);
-      Body.Length() = Chunks.Length();
-      if (Chunks.Broken()) {
-        return Chunks.Length() >= MAX_RESPONSE_BODY ? EFI_BAD_BUFFER_SIZE : EFI_PROTOCOL_ERROR;
-      }
-      if (Chunks.Done()) {
-        // Bytes past the last chunk would be the start of a message the
-        // service never should have sent: the connection cannot go on.
-        if (Used != Read) {
-          mResetAfter = true;
-        }
-        break;
-      }
-      if (Read == 0) {
-        return EFI_PROTOCOL_ERROR;
-      }
-      continue;
-    }
-    Body.Length() += Read;
-    if (Framing == FRAMING::Length && Body.Length() == Expected) {
-      break;
-    }
-    if (Read == 0) {
-      if (Framing == FRAMING::Length) {
-        // The stack says the message ended before its length.
-        return EFI_PROTOCOL_ERROR;
-      }
-      // A body framed by the connection's close: the stack hands over what
-      // it has, and the connection is spent.
-      mResetAfter = true;
-      break;
+    Status =
+        Framing == FRAMING::Chunked
+            ? TakeChunkedPiece(&Chunks, &Body, Have, Read, &Done, &mResetAfter)
+            : TakeRawPiece(Framing == FRAMING::Length, Expected, &Body, Read, &Done, &mResetAfter);
+    if (EFI_ERROR(Status)) {
+      return Status;
     }
   }
   Answer->BodyLength = Body.Length();

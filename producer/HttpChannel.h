@@ -64,8 +64,6 @@ class HttpChannel {
   void Close();
 
  private:
-  enum class FRAMING : UINT8 { None, Length, Chunked, UntilClose };
-
   [[nodiscard]] EFI_STATUS Attempt(const HTTP_ASK &Ask, HTTP_ANSWER *Answer, bool *Received);
   /// Waits until HttpDxe completes Token, polling; EFI_TIMEOUT at the deadline.
   [[nodiscard]] EFI_STATUS Wait(EFI_HTTP_TOKEN *Token);

@@ -49,8 +49,10 @@ EFI_STATUS EFIAPI RestProducer::GetServiceTimeEntry(EFI_REST_PROTOCOL *This, EFI
   return EFI_UNSUPPORTED;
 }
 
-EFI_STATUS EFIAPI RestProducer::GetServiceStatusEntry(REDFISH_SERVICE_PROTOCOL *This,
-                                                      UINT64 Reserved, UINT64 *Status) {
+// The protocol's signature: Status is the caller's to write into.
+EFI_STATUS EFIAPI
+RestProducer::GetServiceStatusEntry(REDFISH_SERVICE_PROTOCOL *This, UINT64 Reserved,
+                                    UINT64 *Status) {  // NOLINT(readability-non-const-parameter)
   (void)Reserved;
   (void)Status;
   if (This == nullptr) {
@@ -66,7 +68,7 @@ EFI_STATUS RestProducer::Send(EFI_HTTP_METHOD Method, const CHAR16 *Path,
   while (Path[PathLength] != 0) {
     PathLength++;
   }
-  auto Url = PoolPtr<CHAR16>::AllocateZeroed(URL_PREFIX_ROOM + PathLength + 1);
+  auto Url = PoolPtr<CHAR16>::AllocateZeroed(URL_PREFIX_ROOM + 3 * PathLength + 1);
   auto Sent = PoolPtr<EFI_HTTP_HEADER>::AllocateZeroed(HeaderCount + OWN_HEADERS);
   if (!Url || !Sent) {
     return EFI_OUT_OF_RESOURCES;
@@ -79,8 +81,22 @@ EFI_STATUS RestProducer::Send(EFI_HTTP_METHOD Method, const CHAR16 *Path,
       Url[At++] = static_cast<CHAR16>(*Part);
     }
   }
+  // The path as a URI: a byte a request line cannot carry (a control
+  // character, space, or one above 0x7F) as %XX. A code unit above 0xFF
+  // stands for its low byte, as HttpDxe's conversion takes it (in a DEBUG
+  // build that conversion ASSERTs instead): a CHAR8 path widened with its
+  // sign gives such units.
+  static constexpr CHAR8 HEX[] = "0123456789ABCDEF";
   for (UINTN Index = 0; Index < PathLength; Index++) {
-    Url[At++] = Path[Index];
+    CHAR16 Unit = Path[Index];
+    UINT8 Byte = static_cast<UINT8>(Unit);
+    if (Unit > 0x20 && Unit < 0x7F) {
+      Url[At++] = Unit;
+    } else {
+      Url[At++] = u'%';
+      Url[At++] = static_cast<CHAR16>(HEX[Byte >> 4]);
+      Url[At++] = static_cast<CHAR16>(HEX[Byte & 0xF]);
+    }
   }
 
   // The caller's headers, then Host, Content-Length and Authorization, which
@@ -100,6 +116,8 @@ EFI_STATUS RestProducer::Send(EFI_HTTP_METHOD Method, const CHAR16 *Path,
     Sent[Count++] = Header;
   }
   Sent[Count++] = {const_cast<CHAR8 *>(HOST), mLocation.Authority};
+  // Sent points into Length until the exchange is over: it lives as long.
+  // cppcheck-suppress variableScope
   CHAR8 Length[24] = {};
   if (NeedsLength(Method, BodyLength)) {
     TEXT_BUILDER(Length, sizeof(Length)).AddDecimal(BodyLength);
@@ -252,7 +270,8 @@ EFI_STATUS RestProducer::FindNetwork(EFI_HANDLE *Nic) {
   // A boot that connected only the devices it boots from left the network
   // interfaces without their stack, or without a driver at all: the
   // interfaces are connected, then, failing that, the PCI devices.
-  EFI_GUID *Below[] = {&gEfiSimpleNetworkProtocolGuid, &gEfiPciIoProtocolGuid};
+  // cppcheck-suppress constVariable ; LocateHandleBuffer takes the GUIDs writable
+  EFI_GUID *const Below[] = {&gEfiSimpleNetworkProtocolGuid, &gEfiPciIoProtocolGuid};
   if (FirstHttpService(Nic)) {
     return EFI_SUCCESS;
   }

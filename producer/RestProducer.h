@@ -68,7 +68,7 @@ class RestProducer {
 
   /// The first handle with the HTTP service binding, after connecting the
   /// network interfaces when there is none yet.
-  [[nodiscard]] EFI_STATUS FindNetwork(EFI_HANDLE *Nic);
+  [[nodiscard]] static EFI_STATUS FindNetwork(EFI_HANDLE *Nic);
   /// Opens the channel on Nic, asks the service, installs the protocols.
   [[nodiscard]] EFI_STATUS Begin(EFI_HANDLE Nic);
   /// GET /redfish: TRUE when the service answered, whatever it said.

@@ -83,7 +83,8 @@ bool ReadRedfishOverIp(const UINT8 *Data, UINTN Length, REDFISH_SERVICE_LOCATION
   if (Location->Port == 0) {
     Location->Port = 80;
   }
-  Location->HostAddressByDefault = HostAssignment != ADDRESS_STATIC || HostFormat != FORMAT_IPV4;
+  Location->HostAddressByDefault =
+      HostAssignment != ADDRESS_STATIC || HostFormat != FORMAT_IPV4 ? TRUE : FALSE;
   if (!Location->HostAddressByDefault) {
     CopyAddress(&Location->HostAddress, Data + 18);
     CopyAddress(&Location->HostSubnet, Data + 34);
@@ -130,13 +131,12 @@ bool SmbiosTable(const UINT8 *EntryPoint, bool Version3, const UINT8 **Table, UI
       return false;
     }
   }
-  if (Version3) {
-    *Length = Read32(EntryPoint + 0x0C);
-    *Table = reinterpret_cast<const UINT8 *>(static_cast<UINTN>(Read64(EntryPoint + 0x10)));
-  } else {
-    *Length = Read16(EntryPoint + 0x16);
-    *Table = reinterpret_cast<const UINT8 *>(static_cast<UINTN>(Read32(EntryPoint + 0x18)));
-  }
+  // The entry point gives the table's physical address, which boot
+  // services address one to one.
+  UINT64 Address = Version3 ? Read64(EntryPoint + 0x10) : Read32(EntryPoint + 0x18);
+  *Length = Version3 ? Read32(EntryPoint + 0x0C) : Read16(EntryPoint + 0x16);
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): a physical address
+  *Table = reinterpret_cast<const UINT8 *>(static_cast<UINTN>(Address));
   return *Table != nullptr && *Length != 0;
 }
 

@@ -3,9 +3,10 @@
 
 Every folder includes only the folders below it (docs/architecture.md draws
 them). The driver's folders include downwards only; the simulated platform
-builds on the driver's base (uefi, platform, core) and is itself layered; the
-host folders stand on the emulated platform and the simulated one, the command
-line on top; tests, fuzzers and benchmarks may include anything but each
+builds on the driver's base (uefi, platform, core) and is itself layered, as
+the REST producer stands on that base alone; the host folders stand on the
+HTTP wire code, the emulated platform and the simulated one, the command line
+on top; tests, fuzzers and benchmarks may include anything but each
 other. An include of a project file that breaks the rule is printed as
 
     FILE:LINE: FOLDER may not include TARGET (FOLDER includes: ...)
@@ -21,8 +22,10 @@ import sys
 
 BASE = ["uefi", "platform", "core"]
 DRIVER = BASE + ["text", "redfish", "actions", "driver"]
+# The REST producer's image, on the driver's base only.
+PRODUCER = ["producer"]
 SIM = ["sim/common", "sim/trace", "sim/nvdimm", "sim/redfish", "sim/scenario", "sim/platform"]
-HOST = ["emulator", "host", "boot", "report", "qemu/runner", "server", "cli"]
+HOST = ["http", "emulator", "host", "boot", "report", "qemu/runner", "server", "cli"]
 FIRMWARE = ["qemu", "efi", "qemu/image"]
 
 # The folders each folder may include, besides itself.
@@ -35,6 +38,8 @@ ALLOWED = {
     "redfish": ["text", "core", "platform", "uefi"],
     "actions": ["redfish", "text", "core", "platform", "uefi"],
     "driver": ["actions", "redfish", "text", "core", "platform", "uefi"],
+    # The REST producer, freestanding beside the driver.
+    "producer": BASE,
     # The simulated platform, freestanding, on the driver's base.
     "sim/common": BASE,
     "sim/trace": BASE + ["sim/common"],
@@ -48,17 +53,18 @@ ALLOWED = {
     "efi": BASE,
     "qemu/image": BASE + SIM + ["qemu", "efi"],
     # The host side, from the emulated UEFI platform up to the command line.
-    "emulator": BASE + ["sim/common"],
-    "host": BASE + SIM,
-    "boot": DRIVER + SIM + ["emulator"],
+    "http": [],
+    "emulator": BASE + ["sim/common", "http"],
+    "host": BASE + SIM + ["http"],
+    "boot": DRIVER + PRODUCER + SIM + ["http", "emulator", "host"],
     "report": BASE + SIM,
-    "qemu/runner": BASE + SIM + ["qemu", "host"],
-    "server": DRIVER + SIM + ["qemu", "emulator", "host", "boot", "qemu/runner"],
-    "cli": DRIVER + SIM + ["qemu"] + HOST[:-1],
+    "qemu/runner": BASE + SIM + ["qemu", "http", "host"],
+    "server": DRIVER + PRODUCER + SIM + ["qemu", "http", "emulator", "host", "boot", "qemu/runner"],
+    "cli": DRIVER + PRODUCER + SIM + ["qemu"] + HOST[:-1],
     # The proof: anything below, never one another.
-    "tests": DRIVER + SIM + FIRMWARE + HOST + ["tests", "edk2"],
-    "fuzz": DRIVER + SIM + FIRMWARE + HOST,
-    "bench": DRIVER + SIM + FIRMWARE + HOST,
+    "tests": DRIVER + PRODUCER + SIM + FIRMWARE + HOST + ["tests", "edk2"],
+    "fuzz": DRIVER + PRODUCER + SIM + FIRMWARE + HOST,
+    "bench": DRIVER + PRODUCER + SIM + FIRMWARE + HOST,
 }
 
 SOURCE = re.compile(r"\.(c|cc|cpp|h|hpp|inc)$")

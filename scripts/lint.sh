@@ -4,8 +4,9 @@
 #      folders include downwards only, the host's from emulator/ up to cli/;
 #   2. the layout of every C and C++ source (clang-format with .clang-format);
 #   3. the scripts: shellcheck, and each one starting with set -euo pipefail;
-#   4. static analysis of the driver sources (core text redfish driver actions
-#      platform, with the uefi headers they include): clang-tidy with the
+#   4. static analysis of the firmware sources (the driver's core text redfish
+#      driver actions platform, the REST producer's producer, with the uefi
+#      headers they include): clang-tidy with the
 #      checks of .clang-tidy, and cppcheck with the suppressions of
 #      .cppcheck-suppressions.
 # Any finding fails the run. Findings are printed, each stage ends with a
@@ -14,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="build-asan"
-dirs=(core text redfish driver actions platform)
+dirs=(core text redfish driver actions platform producer)
 
 failed=()
 
@@ -49,7 +50,7 @@ if ! shellcheck -S warning "${scripts[@]}"; then
 fi
 echo "scripts: ${#scripts[@]} checked, ${#unsafe[@]} without set -euo pipefail"
 
-# 4. Static analysis of the driver.
+# 4. Static analysis of the firmware images' sources.
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DNVDIMM_SANITIZE=address,undefined -DNVDIMM_FIRMWARE=OFF >/dev/null
 mapfile -t sources < <(find "${dirs[@]}" -name '*.cpp' | sort)
@@ -79,11 +80,11 @@ if [ "$tidy_status" -ne 0 ] || [ "$tidy_findings" -ne 0 ] || [ "$cppcheck_status
   failed+=("static analysis")
 fi
 echo "static analysis: clang-tidy $tidy_findings findings, cppcheck $cppcheck_findings findings" \
-     "in ${#sources[@]} driver sources"
+     "in ${#sources[@]} firmware sources"
 
 if [ "${#failed[@]}" -ne 0 ]; then
   echo "lint: FAILED: ${failed[*]}"
   exit 1
 fi
-echo "lint: includes, layout and scripts in order; ${#sources[@]} driver sources clean under" \
+echo "lint: includes, layout and scripts in order; ${#sources[@]} firmware sources clean under" \
      "clang-tidy and cppcheck"

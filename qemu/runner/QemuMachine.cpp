@@ -124,7 +124,7 @@ bool QemuMachine::Prepare(const QemuSetup &Setup, std::string *Error) {
                Setup.Account ? "true" : "false", Setup.RestSocket.empty() ? "false" : "true",
                Setup.NetworkSocket.empty() ? "false" : "true");
   std::fclose(OptionsFile);
-  if (!Setup.NetworkSocket.empty() && !WriteHostInterface(Error)) {
+  if (!Setup.NetworkSocket.empty() && Setup.HostInterface && !WriteHostInterface(Error)) {
     return false;
   }
 
@@ -208,12 +208,14 @@ bool QemuMachine::Boot(unsigned Number, std::string *Channel, std::string *Error
   if (mSetup.NetworkSocket.empty()) {
     Argv.insert(Argv.end(), {std::string("-net"), std::string("none")});
   } else {
-    Argv.insert(
-        Argv.end(),
-        {"-netdev",
-         std::string("user,id=n0,restrict=on,ipv6=off,guestfwd=tcp:") + GUEST_SERVICE_ADDRESS +
-             ":" + std::to_string(GUEST_SERVICE_PORT) + "-unix:" + mSetup.NetworkSocket,
-         "-device", "virtio-net-pci,netdev=n0,romfile=", "-smbios", "file=" + mHostInterface});
+    Argv.insert(Argv.end(), {"-netdev",
+                             std::string("user,id=n0,restrict=on,ipv6=off,guestfwd=tcp:") +
+                                 GUEST_SERVICE_ADDRESS + ":" + std::to_string(GUEST_SERVICE_PORT) +
+                                 "-unix:" + mSetup.NetworkSocket,
+                             "-device", "virtio-net-pci,netdev=n0,romfile="});
+    if (mSetup.HostInterface) {
+      Argv.insert(Argv.end(), {"-smbios", "file=" + mHostInterface});
+    }
   }
   if (!mCode.empty()) {
     Argv.insert(Argv.end(), {"-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + mCode,

@@ -22,10 +22,12 @@ struct QemuSetup {
   /// 10.0.2.100:80 to; empty: no network. The REST producer's image then
   /// goes on the disk, and QEMU gives OVMF a Redfish Host Interface record
   /// naming that address, with the host's own 10.0.2.15/24 (or, with
-  /// NetworkByDhcp, an address by DHCP).
+  /// NetworkByDhcp, an address by DHCP); without HostInterface there is no
+  /// record, and the producer finds the service as its image configures it.
   std::string NetworkSocket;
   std::string ProducerImage;
   bool NetworkByDhcp = false;
+  bool HostInterface = true;
 };
 
 /// The guest's view of the network mode: the service's address and port,

@@ -187,6 +187,7 @@ int RunScenarioInQemu(const QemuOptions &Options) {
     Setup.ProducerImage =
         !Options.ProducerImage.empty() ? Options.ProducerImage : DefaultProducerImage();
     Setup.NetworkByDhcp = Options.NetworkByDhcp;
+    Setup.HostInterface = Options.HostInterface;
     if (!HostService->Load(TheScenario->Parts().Redfish())) {
       return PlatformFailed(Options, "out of memory loading the service");
     }

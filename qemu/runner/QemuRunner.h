@@ -27,9 +27,12 @@ struct QemuOptions {
   /// Network mode: the REST producer's image (empty: DefaultProducerImage())
   /// carries the driver's requests over OVMF's network stack and virtio-net
   /// to the runner, which answers them from the scenario's service; the
-  /// guest's own address is static, or by DHCP with NetworkByDhcp.
+  /// guest's own address is static, or by DHCP with NetworkByDhcp. Without
+  /// HostInterface OVMF gets no Redfish Host Interface record: the producer
+  /// then needs its variable or its patched-in configuration.
   bool Network = false;
   bool NetworkByDhcp = false;
+  bool HostInterface = true;
   std::string ProducerImage;
 };
 

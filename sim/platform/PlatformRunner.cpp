@@ -7,6 +7,10 @@
 namespace {
 
 constexpr UINTN NOTE_SIZE = 160;
+/// How long a "redfish" step waits for the REST producer's service, and in
+/// which steps.
+constexpr UINTN PRODUCER_WAIT_MS = 20000;
+constexpr UINTN PRODUCER_WAIT_STEP_MS = 10;
 
 /// Writes "<Prefix><Status name>" into Note.
 void StatusNote(CHAR8 (&Note)[NOTE_SIZE], const CHAR8 *Prefix, EFI_STATUS Status) {
@@ -18,6 +22,19 @@ void StatusNote(CHAR8 (&Note)[NOTE_SIZE], const CHAR8 *Prefix, EFI_STATUS Status
     }
   }
   Note[Length] = '\0';
+}
+
+/// Whether a Redfish service protocol is installed and says it can be used.
+bool ServiceReady(EFI_BOOT_SERVICES *BootServices) {
+  VOID *Interface = nullptr;
+  if (BootServices->LocateProtocol(&gRedfishServiceProtocolGuid, nullptr, &Interface) !=
+          EFI_SUCCESS ||
+      Interface == nullptr) {
+    return false;
+  }
+  auto *Service = static_cast<REDFISH_SERVICE_PROTOCOL *>(Interface);
+  UINT64 Status = 0;
+  return Service->GetServiceStatus(Service, 0, &Status) == EFI_SUCCESS;
 }
 
 }  // namespace
@@ -84,6 +101,38 @@ void PlatformRunner::InstallOn(EFI_BOOT_SERVICES *BootServices, EFI_HANDLE *Hand
   mLog.Note(Note);
 }
 
+void PlatformRunner::DispatchProducer(EFI_SYSTEM_TABLE *SystemTable) {
+  mLog.Note("redfish: dispatching the REST producer");
+  EFI_STATUS Status = mStartProducer(mProducerContext, SystemTable);
+  CHAR8 Note[NOTE_SIZE] = {};
+  StatusNote(Note, "redfish: the REST producer's entry returned ", Status);
+  mLog.Note(Note);
+  if (EFI_ERROR(Status)) {
+    return;
+  }
+  // The step stands for the service's arrival: the producer's service is
+  // ready once the service has answered it, which takes a DHCP lease first
+  // when the interface gets its address that way. The steps wait for it, as
+  // a real boot would be busy elsewhere meanwhile; Stall lets the producer's
+  // timers run.
+  EFI_BOOT_SERVICES *BootServices = SystemTable->BootServices;
+  UINTN Waited = 0;
+  bool Ready = false;
+  while (!(Ready = ServiceReady(BootServices)) && Waited < PRODUCER_WAIT_MS) {
+    (void)BootServices->Stall(PRODUCER_WAIT_STEP_MS * 1000);
+    Waited += PRODUCER_WAIT_STEP_MS;
+  }
+  if (Waited == 0) {
+    return;
+  }
+  SimTextWriter Writer(Note, sizeof(Note));
+  Writer.Add(Ready ? "redfish: the REST producer's service was ready after "
+                   : "redfish: the REST producer's service was not ready in ");
+  Writer.AddUint(Waited);
+  Writer.Add(" ms");
+  mLog.Note(Note);
+}
+
 EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *SystemTable,
                                    START_DRIVER StartDriver, void *StartContext) {
   EFI_BOOT_SERVICES *BootServices = SystemTable->BootServices;
@@ -120,11 +169,7 @@ EFI_STATUS PlatformRunner::RunBoot(const BOOT_PLAN &Plan, EFI_SYSTEM_TABLE *Syst
         break;
       case BootStep::Redfish: {
         if (mStartProducer != nullptr) {
-          mLog.Note("redfish: dispatching the REST producer");
-          EFI_STATUS Status = mStartProducer(mProducerContext, SystemTable);
-          CHAR8 Note[NOTE_SIZE] = {};
-          StatusNote(Note, "redfish: the REST producer's entry returned ", Status);
-          mLog.Note(Note);
+          DispatchProducer(SystemTable);
           break;
         }
         // Both protocols go on one handle before anyone is notified, as

@@ -82,6 +82,9 @@ class PlatformRunner {
   /// The same on *Handle (a new one when null).
   void InstallOn(EFI_BOOT_SERVICES *BootServices, EFI_HANDLE *Handle, EFI_GUID *Guid,
                  VOID *Interface, const CHAR8 *What);
+  /// A "redfish" step in network mode: starts the REST producer and waits,
+  /// boundedly, for the service it installs.
+  void DispatchProducer(EFI_SYSTEM_TABLE *SystemTable);
 
   const Scenario &mScenario;
   Trace &mLog;

@@ -7,7 +7,7 @@
 namespace {
 
 constexpr const CHAR8 *mRedfishMembers[] = {"resources", "responses", "serviceStatus",
-                                             "highestTpl"};
+                                            "highestTpl"};
 constexpr const CHAR8 *mOverrideMembers[] = {
     "method", "uri", "code", "statusCode", "ownRecord", "body", "bodyFill", "transport", "times"};
 constexpr const CHAR8 *mFillMembers[] = {"text", "count", "at"};
@@ -24,8 +24,7 @@ bool IsRawForm(const cJSON *Value) {
 
 }  // namespace
 
-RedfishSettings::RedfishSettings()
-    : mConfig{nullptr, 0, nullptr, 0, EFI_SUCCESS, TPL_HIGH_LEVEL} {}
+RedfishSettings::RedfishSettings() : mConfig{nullptr, 0, nullptr, 0, EFI_SUCCESS, TPL_HIGH_LEVEL} {}
 
 RedfishSettings::~RedfishSettings() { ReleaseBodies(); }
 

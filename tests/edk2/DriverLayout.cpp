@@ -9,7 +9,9 @@
 #include "uefi/LoadedImage.h"
 #include "uefi/ResetNotification.h"
 #include "uefi/Rest.h"
+#include "uefi/ServiceBinding.h"
 #include "uefi/SimpleFileSystem.h"
+#include "uefi/Smbios.h"
 #include "uefi/UefiTables.h"
 
 #include "tests/edk2/LayoutTable.h"

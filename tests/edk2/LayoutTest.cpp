@@ -100,6 +100,7 @@ void CompareDec(const char *Path, const std::map<std::string, unsigned long long
       {"gRedfishServiceProtocolGuid", "REDFISH_SERVICE_PROTOCOL"},
       {"gRedfishReadyGuid", "REDFISH_READY"},
       {"gLocalRequestTriggerGuid", "LOCAL_REQUEST_TRIGGER"},
+      {"gNvdimmRestProducerVariableGuid", "NVDIMM_REST_PRODUCER_VARIABLE"},
   };
   std::ifstream File(Path);
   if (!File) {

@@ -11,10 +11,15 @@
 #include <Protocol/Http.h>
 #include <Protocol/LoadedImage.h>
 #include <Protocol/ResetNotification.h>
+#include <Protocol/PciIo.h>
 #include <Protocol/Rest.h>
+#include <Protocol/ServiceBinding.h>
 #include <Protocol/SimpleFileSystem.h>
+#include <Protocol/SimpleNetwork.h>
+#include <Guid/SmBios.h>
 
 #include <Guid/LocalRequestTrigger.h>
+#include <Guid/NvdimmRestProducerVariable.h>
 #include <Guid/RedfishReady.h>
 #include <Protocol/NvdimmAction.h>
 #include <Protocol/RedfishService.h>

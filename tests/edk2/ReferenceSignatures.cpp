@@ -6,8 +6,12 @@
 #include <Protocol/Http.h>
 #include <Protocol/LoadedImage.h>
 #include <Protocol/ResetNotification.h>
+#include <Protocol/PciIo.h>
 #include <Protocol/Rest.h>
+#include <Protocol/ServiceBinding.h>
 #include <Protocol/SimpleFileSystem.h>
+#include <Protocol/SimpleNetwork.h>
+#include <Guid/SmBios.h>
 #include <Pi/PiHob.h>
 #include <Guid/FileInfo.h>
 

@@ -1,14 +1,15 @@
 #!/usr/bin/env python3
-"""EDK2's own build takes the NvdimmRemoteActionPkg binary module into a
+"""EDK2's own build takes the NvdimmRemoteActionPkg binary modules into a
 firmware volume: a small platform (NvdimmFvTestPkg) includes the package's
 DSC and FDF include files, EDK2's `build` (BaseTools from Debian's edk2
 source) turns it into DXEFV.Fv, and EDK2's VolInfo reads the volume back.
 
-The volume must hold the module as a DRIVER file under the .inf's FILE_GUID,
-with the image as its PE32 section byte for byte, a user-interface section
-naming the module, and no dependency section.
+The volume must hold each module (the driver and the REST producer) as a
+DRIVER file under its .inf's FILE_GUID, with its image as the PE32 section
+byte for byte, a user-interface section naming the module, and no dependency
+section.
 
-    build_fv.py EDK2_TREE PACKAGES_DIR PLATFORM_DIR WORK_DIR IMAGE
+    build_fv.py EDK2_TREE PACKAGES_DIR PLATFORM_DIR WORK_DIR DRIVER_IMAGE PRODUCER_IMAGE
 """
 import os
 import re
@@ -17,7 +18,12 @@ import subprocess
 import sys
 import time
 
-FILE_GUID = "8F5390FC-03E2-433A-A7FF-27A9D3D9E418"
+# The package's modules: their .inf, FILE_GUID and the name their
+# user-interface section carries.
+MODULES = [
+    ("NvdimmRemoteActionDxe", "8F5390FC-03E2-433A-A7FF-27A9D3D9E418"),
+    ("NvdimmRestHttpDxe", "711225B6-E12D-4D69-8636-6BFB398BA378"),
+]
 
 
 def fail(message, output=""):
@@ -28,17 +34,19 @@ def fail(message, output=""):
 
 
 def main():
-    if len(sys.argv) != 6:
+    if len(sys.argv) != 7:
         print(__doc__)
         return 2
-    tree, packages, platform, work, image = (os.path.abspath(a) for a in sys.argv[1:])
-    inf = os.path.join(packages, "NvdimmRemoteActionPkg", "NvdimmRemoteActionDxe",
-                       "NvdimmRemoteActionDxe.inf")
-    if not os.path.isfile(inf) or not os.path.isfile(image):
-        fail("no staged package or image: build the targets edk2-package and driver-image")
-    declared = re.search(r"FILE_GUID\s*=\s*(\S+)", open(inf).read())
-    if not declared or declared.group(1).upper() != FILE_GUID:
-        fail("the module's FILE_GUID is not " + FILE_GUID)
+    tree, packages, platform, work = (os.path.abspath(a) for a in sys.argv[1:5])
+    images = [os.path.abspath(a) for a in sys.argv[5:7]]
+    for (name, guid), image in zip(MODULES, images):
+        inf = os.path.join(packages, "NvdimmRemoteActionPkg", name, name + ".inf")
+        if not os.path.isfile(inf) or not os.path.isfile(image):
+            fail("no staged package or image for %s: build the targets edk2-package, "
+                 "driver-image and producer-image" % name)
+        declared = re.search(r"FILE_GUID\s*=\s*(\S+)", open(inf).read())
+        if not declared or declared.group(1).upper() != guid:
+            fail("the FILE_GUID of %s is not %s" % (name, guid))
 
     # A fresh workspace each run: the volume must come from this build.
     shutil.rmtree(work, ignore_errors=True)
@@ -69,31 +77,41 @@ def main():
     files = {}
     for block in info.stdout.split("File Name:")[1:]:
         files[block.split()[0].upper()] = block
-    block = files.get(FILE_GUID)
-    if block is None:
-        fail("the volume holds no file " + FILE_GUID, info.stdout)
+    volume_bytes = open(volume, "rb").read()
     problems = []
-    if "EFI_FV_FILETYPE_DRIVER" not in block:
-        problems.append("the file is not a DRIVER file")
-    sections = re.findall(r"Type:\s+(EFI_SECTION_\w+)", block)
-    if sections.count("EFI_SECTION_PE32") != 1:
-        problems.append("the file has %d PE32 sections" % sections.count("EFI_SECTION_PE32"))
-    if "EFI_SECTION_DXE_DEPEX" in sections:
-        problems.append("the file has a dependency section")
-    if "String: NvdimmRemoteActionDxe" not in block:
-        problems.append("no user-interface section names the module")
-    pe32 = re.search(r"EFI_SECTION_PE32\s+Size:\s+(0x[0-9A-Fa-f]+)", block)
-    image_bytes = open(image, "rb").read()
-    if not pe32 or int(pe32.group(1), 16) != len(image_bytes) + 4:
-        problems.append("the PE32 section is not the image's size plus its 4-byte header")
-    if open(volume, "rb").read().find(image_bytes) < 0:
-        problems.append("the image's bytes are not in the volume")
+    for (name, guid), image in zip(MODULES, images):
+        problems += check_module(files.get(guid), name, guid, open(image, "rb").read(),
+                                 volume_bytes)
     if problems:
         fail("; ".join(problems), info.stdout)
-    print("edk2-build-fv: %s holds the driver (%d bytes) as file %s; build took %.1f s"
-          % (os.path.basename(volume), len(image_bytes), FILE_GUID, seconds))
+    print("edk2-build-fv: %s holds %s; build took %.1f s"
+          % (os.path.basename(volume),
+             " and ".join("%s (%d bytes) as file %s" % (name, os.path.getsize(image), guid)
+                          for (name, guid), image in zip(MODULES, images)), seconds))
     return 0
 
+
+def check_module(block, name, guid, image_bytes, volume_bytes):
+    """What is wrong with one module's file in VolInfo's listing."""
+    if block is None:
+        return ["the volume holds no file %s (%s)" % (guid, name)]
+    problems = []
+    if "EFI_FV_FILETYPE_DRIVER" not in block:
+        problems.append("%s is not a DRIVER file" % name)
+    sections = re.findall(r"Type:\s+(EFI_SECTION_\w+)", block)
+    if sections.count("EFI_SECTION_PE32") != 1:
+        problems.append("%s has %d PE32 sections" % (name, sections.count("EFI_SECTION_PE32")))
+    if "EFI_SECTION_DXE_DEPEX" in sections:
+        problems.append("%s has a dependency section" % name)
+    if "String: " + name not in block:
+        problems.append("no user-interface section names %s" % name)
+    pe32 = re.search(r"EFI_SECTION_PE32\s+Size:\s+(0x[0-9A-Fa-f]+)", block)
+    if not pe32 or int(pe32.group(1), 16) != len(image_bytes) + 4:
+        problems.append("the PE32 section of %s is not the image's size plus its 4-byte header"
+                        % name)
+    if volume_bytes.find(image_bytes) < 0:
+        problems.append("the bytes of %s are not in the volume" % name)
+    return problems
 
 if __name__ == "__main__":
     sys.exit(main())

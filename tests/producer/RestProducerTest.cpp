@@ -207,12 +207,13 @@ class RestProducerTest : public ::testing::Test {
 
   /// One request as the driver sends it, at Tpl; the answer's blocks freed
   /// as the driver frees them.
-  GOT Send(EFI_HTTP_METHOD Method = HttpMethodGet, EFI_TPL Tpl = TPL_APPLICATION) {
-    static CHAR16 Url[] = u"/redfish/v1/Oem/Velk/Viz/ActionStatus";
+  GOT Send(EFI_HTTP_METHOD Method = HttpMethodGet, EFI_TPL Tpl = TPL_APPLICATION,
+           const CHAR16 *Path = u"/redfish/v1/Oem/Velk/Viz/ActionStatus") {
+    std::u16string Url = Path;
     static CHAR8 Accept[] = "Accept";
     static CHAR8 Json[] = "application/json";
     EFI_HTTP_HEADER Headers[] = {{Accept, Json}};
-    EFI_HTTP_REQUEST_DATA Data = {Method, Url};
+    EFI_HTTP_REQUEST_DATA Data = {Method, Url.data()};
     EFI_HTTP_MESSAGE Request = {};
     Request.Data.Request = &Data;
     Request.HeaderCount = 1;
@@ -278,36 +279,58 @@ TEST_F(RestProducerTest, HostileAnswersEndCleanly) {
   };
   const std::string HugeHead = "HTTP/1.1 200 OK\r\n" + std::string(1 << 20, 'X') + ": y\r\n";
   const CASE Cases[] = {
-      {"closed mid-body", {{"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n{\"a\"", 0, true}},
-       false, HTTP_STATUS_UNSUPPORTED_STATUS, nullptr},
+      {"closed mid-body",
+       {{"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n{\"a\"", 0, true}},
+       false,
+       HTTP_STATUS_UNSUPPORTED_STATUS,
+       nullptr},
       {"longer Content-Length, then silence",
        {{"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\n{\"a\":1}"}},
-       false, HTTP_STATUS_UNSUPPORTED_STATUS, nullptr},
+       false,
+       HTTP_STATUS_UNSUPPORTED_STATUS,
+       nullptr},
       {"shorter Content-Length: the framed bytes",
        {{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n{\"a\":1}"}},
-       true, HTTP_STATUS_200_OK, "{\"a\""},
+       true,
+       HTTP_STATUS_200_OK,
+       "{\"a\""},
       {"never answers", {{"", 0, false, true}}, false, HTTP_STATUS_UNSUPPORTED_STATUS, nullptr},
       {"answers after the deadline",
-       {{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n{\"late\":1}", 700}}, false,
-       HTTP_STATUS_UNSUPPORTED_STATUS, nullptr},
-      {"1 MiB of headers", {{HugeHead + "Content-Length: 0\r\n\r\n"}}, false,
-       HTTP_STATUS_UNSUPPORTED_STATUS, nullptr},
+       {{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n{\"late\":1}", 700}},
+       false,
+       HTTP_STATUS_UNSUPPORTED_STATUS,
+       nullptr},
+      {"1 MiB of headers",
+       {{HugeHead + "Content-Length: 0\r\n\r\n"}},
+       false,
+       HTTP_STATUS_UNSUPPORTED_STATUS,
+       nullptr},
       {"chunked, a size that is no number",
-       {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n"}}, false,
-       HTTP_STATUS_UNSUPPORTED_STATUS, nullptr},
+       {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n0\r\n\r\n"}},
+       false,
+       HTTP_STATUS_UNSUPPORTED_STATUS,
+       nullptr},
       {"chunked, a size past the data",
-       {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nff\r\nabc\r\n", 0, true}}, false,
-       HTTP_STATUS_UNSUPPORTED_STATUS, nullptr},
+       {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nff\r\nabc\r\n", 0, true}},
+       false,
+       HTTP_STATUS_UNSUPPORTED_STATUS,
+       nullptr},
       {"chunked, well formed",
        {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\n{\"a\r\n4;x=1\r\n\":1}\r\n0\r\n"
          "T: v\r\n\r\n"}},
-       true, HTTP_STATUS_200_OK, "{\"a\":1}"},
+       true,
+       HTTP_STATUS_200_OK,
+       "{\"a\":1}"},
       {"a redirect is not followed",
        {{"HTTP/1.1 301 Moved Permanently\r\nLocation: /elsewhere\r\nContent-Length: 0\r\n\r\n"}},
-       true, HTTP_STATUS_301_MOVED_PERMANENTLY, ""},
+       true,
+       HTTP_STATUS_301_MOVED_PERMANENTLY,
+       ""},
       {"HTTP/1.0 without keep-alive",
-       {{"HTTP/1.0 200 OK\r\nContent-Length: 7\r\n\r\n{\"a\":1}", 0, true}}, true,
-       HTTP_STATUS_200_OK, "{\"a\":1}"},
+       {{"HTTP/1.0 200 OK\r\nContent-Length: 7\r\n\r\n{\"a\":1}", 0, true}},
+       true,
+       HTTP_STATUS_200_OK,
+       "{\"a\":1}"},
   };
   for (const CASE &Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -356,6 +379,16 @@ TEST_F(RestProducerTest, OneKeptAliveConnectionWithTheProducersHeaders) {
   EXPECT_EQ(Send().Status, EFI_SUCCESS);  // the service closes after this answer
   EXPECT_EQ(Send().Status, EFI_SUCCESS);
   EXPECT_EQ(Server.Connections(), 2);
+
+  // What a request line cannot carry goes as %XX; a sign-widened byte (the
+  // é of café as the units FFC3 FFA9) as the byte it was.
+  Server.Script({{GOOD}});
+  EXPECT_EQ(Send(HttpMethodGet, TPL_APPLICATION, u"/a b/caf\xFFC3\xFFA9\x00E9\x0001").Status,
+            EFI_SUCCESS);
+  Requests = Server.Requests();
+  ASSERT_EQ(Requests.size(), 5u);
+  EXPECT_EQ(Requests[4].compare(0, 37, "GET /a%20b/caf%C3%A9%E9%01 HTTP/1.1\r\n"), 0)
+      << Requests[4];
 }
 
 // Above TPL_CALLBACK the producer refuses at once, and nothing reaches the
