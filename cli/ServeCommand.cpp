@@ -14,7 +14,7 @@ int ServeUsage() {
       stderr,
       "usage: nvdimm-emu serve SCENARIO.json [--listen HOST:PORT] [--state FILE]\n"
       "                   [--trace FILE] [--max-seconds N] [--tls CERT KEY] [--power-off]\n"
-      "                   [--quiet] [--platform host|qemu] [--timeout SECONDS]\n"
+      "                   [--quiet] [--platform host|qemu] [--timeout SECONDS] [--network]\n"
       "  --listen H:P     where to serve Redfish (127.0.0.1:0, 0 picking a free port)\n"
       "  --state FILE     load the store and the NVDIMM model from FILE, save them there\n"
       "  --trace FILE     write the trace as JSON Lines (- for standard output)\n"
@@ -24,7 +24,9 @@ int ServeUsage() {
       "  --quiet          no readable account\n"
       "  --platform P     host (the default), or qemu: every boot runs the real images\n"
       "                   in OVMF\n"
-      "  --timeout S      qemu: kill a boot that has not ended after S seconds (120)\n");
+      "  --timeout S      qemu: kill a boot that has not ended after S seconds (120)\n"
+      "  --network        qemu: the driver's requests go over OVMF's network stack and\n"
+      "                   virtio-net (the REST producer's image), not the image's UART\n");
   return 2;
 }
 
@@ -66,6 +68,8 @@ int ServeMain(int argc, char **argv) {
       Options.PowerOff = true;
     } else if (Argument == "--quiet") {
       Options.Quiet = true;
+    } else if (Argument == "--network") {
+      Options.Network = true;
     } else if (Argument == "--platform" && Index + 1 < argc) {
       std::string Platform = argv[++Index];
       if (Platform != "host" && Platform != "qemu") {
@@ -81,6 +85,10 @@ int ServeMain(int argc, char **argv) {
     } else {
       return ServeUsage();
     }
+  }
+  if (Options.Network && !Options.Qemu) {
+    std::fprintf(stderr, "nvdimm-emu: serve --network goes with --platform qemu\n");
+    return 2;
   }
   return ServeScenario(Options);
 }

@@ -23,7 +23,8 @@ struct HTTP_EXCHANGE {
   std::string Method;
   std::string Path;
   int Code;
-  uint64_t Micros;  ///< from the request read to the answer decided
+  uint64_t Micros;         ///< from the request read to the answer decided
+  bool FromGuest = false;  ///< came over the QEMU guest's network
 };
 
 class HttpFrontEnd {

@@ -14,6 +14,7 @@
 
 #include "qemu/RestChannelFormat.h"
 #include "qemu/runner/QemuBoots.h"
+#include "server/StoreHttp.h"
 #include "sim/common/HttpNames.h"
 
 namespace {
@@ -155,8 +156,37 @@ bool QemuHost::Prepare(const QemuHostSetup &Setup, std::string *Problem) {
   Machine.ScenarioPath = Setup.ScenarioPath;
   Machine.Account = Setup.Account;
   Machine.TimeoutSeconds = Setup.TimeoutSeconds;
-  Machine.RestSocket = mDirectory + "/rest.sock";
-  return mMachine.Prepare(Machine, Problem);
+  if (!Setup.Network) {
+    Machine.RestSocket = mDirectory + "/rest.sock";
+    return mMachine.Prepare(Machine, Problem);
+  }
+  Machine.NetworkSocket = mDirectory + "/redfish.sock";
+  Machine.ProducerImage = DefaultProducerImage();
+  return mMachine.Prepare(Machine, Problem) && mGuest.Listen(Machine.NetworkSocket, Problem);
+}
+
+HttpAnswer QemuHost::AnswerGuest(const HttpRequest &Request) {
+  auto Start = std::chrono::steady_clock::now();
+  StoreRequest Asked = StoreRequestFromHttp(Request);
+  // The guest's network is the platform's own way to the service, as the
+  // REST channel is: what comes over it is the driver's, whatever
+  // credentials it carries.
+  Asked.Authorization.clear();
+  Asked.AuthToken = mSetup.DriverToken;
+  StoreResponse Answer = mSetup.Store->Serve(Asked);
+  if (Answer.Changed && mSetup.Changed) {
+    mSetup.Changed();
+  }
+  if (mSetup.Answered) {
+    HTTP_EXCHANGE Exchange{Answer.ByDriver, Answer.User, Request.Method, Asked.Path, Answer.Code,
+                           static_cast<uint64_t>(
+                               std::chrono::duration_cast<std::chrono::microseconds>(
+                                   std::chrono::steady_clock::now() - Start)
+                                   .count())};
+    Exchange.FromGuest = true;
+    mSetup.Answered(Exchange);
+  }
+  return HttpAnswerFromStore(Answer);
 }
 
 bool QemuHost::RunBoots(unsigned *Boot, const char *Why, std::string *Problem) {
@@ -168,16 +198,24 @@ bool QemuHost::RunBoots(unsigned *Boot, const char *Why, std::string *Problem) {
     mAccount("boot " + std::to_string(Number) + " (" + Why + ", in QEMU)");
     Why = "the image's next boot";
   };
-  // Each boot's QEMU listens on the socket afresh; the relay follows it.
-  Sink.MachineStarting = [this, &Socket, &Over, &Relaying](unsigned) {
-    std::remove(Socket.c_str());
-    Over = false;
-    Relaying = std::thread(Relay, std::cref(mSetup), Socket, std::cref(Over));
-  };
-  Sink.MachineStopped = [&Over, &Relaying](unsigned) {
-    Over = true;
-    Relaying.join();
-  };
+  if (mSetup.Network) {
+    // QEMU connects to the guest's socket at every boot.
+    Sink.MachineStarting = [this](unsigned) {
+      mGuest.StartBoot([this](const HttpRequest &Request) { return AnswerGuest(Request); });
+    };
+    Sink.MachineStopped = [this](unsigned) { mGuest.EndBoot(); };
+  } else {
+    // Each boot's QEMU listens on the socket afresh; the relay follows it.
+    Sink.MachineStarting = [this, &Socket, &Over, &Relaying](unsigned) {
+      std::remove(Socket.c_str());
+      Over = false;
+      Relaying = std::thread(Relay, std::cref(mSetup), Socket, std::cref(Over));
+    };
+    Sink.MachineStopped = [&Over, &Relaying](unsigned) {
+      Over = true;
+      Relaying.join();
+    };
+  }
   std::FILE *Trace = mTrace;
   Sink.Event = [Trace](const std::string &Line, std::string *) {
     if (Trace != nullptr) {

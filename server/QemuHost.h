@@ -1,15 +1,21 @@
 // The host of `nvdimm-emu serve --platform qemu`: every boot is one run of
-// the real images in OVMF under QEMU (emulator/QemuMachine), whose platform
+// the real images in OVMF under QEMU (qemu/runner/QemuMachine). The platform
 // image sends the driver's requests over the REST channel
-// (qemu/RestChannelFormat.h); a relay here takes each one off the channel's
-// Unix socket and sends it over HTTP to the twin's listener, as the driver's.
+// (qemu/RestChannelFormat.h), and a relay here takes each one off the
+// channel's Unix socket and sends it over HTTP to the twin's listener, as
+// the driver's. In network mode the REST producer's image carries them
+// instead, over OVMF's network stack and QEMU's restricted user network, to
+// the guest's socket here, where the store answers them itself.
 #pragma once
 
 #include <cstdio>
 #include <functional>
 #include <string>
 
+#include "qemu/runner/GuestNetwork.h"
 #include "qemu/runner/QemuMachine.h"
+#include "server/HttpFrontEnd.h"
+#include "server/RedfishStore.h"
 
 struct QemuHostSetup {
   std::string ScenarioPath;
@@ -17,6 +23,12 @@ struct QemuHostSetup {
   std::string DriverToken;  ///< marks the requests as the driver's
   bool Account = true;
   unsigned TimeoutSeconds = 120;
+  /// Network mode: the store that answers the guest, and who hears of each
+  /// exchange (on the guest network's thread) and of each change.
+  bool Network = false;
+  RedfishStore *Store = nullptr;
+  HttpFrontEnd::ExchangeSink Answered;
+  std::function<void()> Changed;
 };
 
 class QemuHost {
@@ -37,10 +49,15 @@ class QemuHost {
   [[nodiscard]] bool RunBoots(unsigned *Boot, const char *Why, std::string *Problem);
 
  private:
+  /// One request from the guest's network, answered from the store as the
+  /// driver's.
+  HttpAnswer AnswerGuest(const HttpRequest &Request);
+
   std::FILE *mTrace;
   std::function<void(const std::string &)> mAccount;
   QemuHostSetup mSetup;
   QemuMachine mMachine;
+  GuestNetwork mGuest;
   std::string mDirectory;
   std::string mState;  ///< carried to the next boot
 };

@@ -317,8 +317,12 @@ void Twin::OnAnswered(const HTTP_EXCHANGE &Exchange) {
   if (!mOptions.Quiet) {
     char Time[32];
     std::snprintf(Time, sizeof(Time), "%.2f ms", static_cast<double>(Exchange.Micros) / 1000);
-    WriteLine(*mAccount, std::string("http ") + (Exchange.ByDriver ? "driver" : "operator") +
-                             (Exchange.User.empty() ? "" : " " + Exchange.User) + ": " +
+    // From the guest, a request that is not the driver's is the REST
+    // producer's (its probe of the version document).
+    const char *Who = Exchange.ByDriver ? "driver" : Exchange.FromGuest ? "producer" : "operator";
+    WriteLine(*mAccount, std::string("http ") + Who +
+                             (Exchange.User.empty() ? "" : " " + Exchange.User) +
+                             (Exchange.FromGuest ? " (guest)" : "") + ": " +
                              Exchange.Method + " " + Exchange.Path + " " +
                              std::to_string(Exchange.Code) + " " + Time + "\n");
   }
@@ -373,6 +377,9 @@ int Twin::Listen() {
   Setup.DriverToken = mStore->DriverToken();
   Setup.Account = !mOptions.Quiet;
   Setup.TimeoutSeconds = mOptions.QemuTimeout;
+  Setup.Network = mOptions.Network;
+  Setup.Store = mStore.get();
+  Setup.Answered = [this](const HTTP_EXCHANGE &Exchange) { OnAnswered(Exchange); };
   return mQemu->Prepare(Setup, &Problem) ? 0 : Fail(3, "qemu: " + Problem);
 }
 

@@ -19,6 +19,9 @@ struct ServeOptions {
   bool Quiet = false;
   bool Qemu = false;           ///< boots run the real images in OVMF under QEMU
   unsigned QemuTimeout = 120;  ///< qemu: seconds a boot may take
+  /// qemu: the REST producer over OVMF's network stack carries the driver's
+  /// requests, instead of the platform image's REST channel.
+  bool Network = false;
 };
 
 /// Exit status: 0 after a clean stop, 2 when the scenario, the listening
