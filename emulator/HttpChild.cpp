@@ -442,7 +442,8 @@ EFI_STATUS HttpChild::ReadHead(EFI_HTTP_TOKEN *Token) {
   // HttpDxe's message parser: how it will know the body's end.
   const std::string *Encoding = HttpFindField(Head.Fields, "Transfer-Encoding");
   const std::string *Length = HttpFindField(Head.Fields, "Content-Length");
-  mChunks = ChunkedEnd();
+  // HttpDxe's parser reads a chunk-size line without digits as 0.
+  mChunks = ChunkedEnd(true);
   mBodyLeft = 0;
   mLengthZero = false;
   if (mMethod == HttpMethodHead || Head.Code == 204 || Head.Code == 304 ||

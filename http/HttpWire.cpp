@@ -201,9 +201,10 @@ size_t ChunkedEnd::Feed(const char *Data, size_t Length, std::string *Decoded) {
         if (Digit >= 0 && mDigits < 16) {
           mLeft = mLeft * 16 + static_cast<uint64_t>(Digit);
           mDigits++;
-        } else if (Digit < 0 && mDigits != 0 && (Byte == ';' || Byte == ' ' || Byte == '\t')) {
+        } else if (Digit < 0 && (mDigits != 0 || mEmptySizeIsZero) &&
+                   (Byte == ';' || Byte == ' ' || Byte == '\t')) {
           mPart = PART::Extension;
-        } else if (Digit < 0 && mDigits != 0 && Byte == '\r') {
+        } else if (Digit < 0 && (mDigits != 0 || mEmptySizeIsZero) && Byte == '\r') {
           mPart = PART::SizeFeed;
         } else {
           mBroken = true;

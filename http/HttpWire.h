@@ -56,6 +56,10 @@ struct HTTP_LIMITS {
 /// framing that cannot be read. Decoded receives the data when given.
 class ChunkedEnd {
  public:
+  /// EmptySizeIsZero: a chunk-size line without digits reads as 0 (the
+  /// last chunk), as EDK2's DxeHttpLib parses it; otherwise it is broken.
+  explicit ChunkedEnd(bool EmptySizeIsZero = false) : mEmptySizeIsZero(EmptySizeIsZero) {}
+
   size_t Feed(const char *Data, size_t Length, std::string *Decoded = nullptr);
   [[nodiscard]] bool Done() const { return mDone; }
   [[nodiscard]] bool Broken() const { return mBroken; }
@@ -76,6 +80,7 @@ class ChunkedEnd {
   PART mPart = PART::Size;
   uint64_t mLeft = 0;
   size_t mDigits = 0;
+  bool mEmptySizeIsZero;
   bool mDone = false;
   bool mBroken = false;
 };

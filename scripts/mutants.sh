@@ -13,9 +13,9 @@
 # mutant that does not build is a broken entry: "BROKEN: <id>", exit 2.
 #
 # The tests run per mutant: the unit tests of the driver (text_tests,
-# redfish_tests, actions_tests, driver_tests, platform_tests, each stopping at
-# its first failure) and every scenario test through nvdimm-emu --strict
-# (ctest, --stop-on-failure). Not run: the fail-allocation sweep (about 30 s
+# redfish_tests, actions_tests, driver_tests, platform_tests) and of the REST
+# producer (producer_tests), each stopping at its first failure, and every
+# scenario test through nvdimm-emu --strict (ctest, --stop-on-failure). Not run: the fail-allocation sweep (about 30 s
 # a mutant), the QEMU tests, and the tests of the emulator, the simulated
 # platform and the image's C run-time, which hold no driver code.
 #
@@ -63,7 +63,7 @@ fi
 mapfile -t selected < <("${tool[@]}" ids "${ids[@]}") || exit 2
 [ "${#selected[@]}" -gt 0 ] || { echo "mutants: no mutant selected" >&2; exit 2; }
 
-unit_tests=(text_tests redfish_tests actions_tests driver_tests platform_tests)
+unit_tests=(text_tests redfish_tests actions_tests driver_tests platform_tests producer_tests)
 targets=(nvdimm-emu "${unit_tests[@]}")
 mkdir -p "$build/logs"
 echo "mutants: configuring and building $build"

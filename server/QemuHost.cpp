@@ -178,11 +178,15 @@ HttpAnswer QemuHost::AnswerGuest(const HttpRequest &Request) {
     mSetup.Changed();
   }
   if (mSetup.Answered) {
-    HTTP_EXCHANGE Exchange{Answer.ByDriver, Answer.User, Request.Method, Asked.Path, Answer.Code,
-                           static_cast<uint64_t>(
-                               std::chrono::duration_cast<std::chrono::microseconds>(
-                                   std::chrono::steady_clock::now() - Start)
-                                   .count())};
+    HTTP_EXCHANGE Exchange{
+        Answer.ByDriver,
+        Answer.User,
+        Request.Method,
+        Asked.Path,
+        Answer.Code,
+        static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                  std::chrono::steady_clock::now() - Start)
+                                  .count())};
     Exchange.FromGuest = true;
     mSetup.Answered(Exchange);
   }

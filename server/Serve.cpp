@@ -320,11 +320,10 @@ void Twin::OnAnswered(const HTTP_EXCHANGE &Exchange) {
     // From the guest, a request that is not the driver's is the REST
     // producer's (its probe of the version document).
     const char *Who = Exchange.ByDriver ? "driver" : Exchange.FromGuest ? "producer" : "operator";
-    WriteLine(*mAccount, std::string("http ") + Who +
-                             (Exchange.User.empty() ? "" : " " + Exchange.User) +
-                             (Exchange.FromGuest ? " (guest)" : "") + ": " +
-                             Exchange.Method + " " + Exchange.Path + " " +
-                             std::to_string(Exchange.Code) + " " + Time + "\n");
+    WriteLine(*mAccount,
+              std::string("http ") + Who + (Exchange.User.empty() ? "" : " " + Exchange.User) +
+                  (Exchange.FromGuest ? " (guest)" : "") + ": " + Exchange.Method + " " +
+                  Exchange.Path + " " + std::to_string(Exchange.Code) + " " + Time + "\n");
   }
   // Without a trace file the operators' requests leave no event behind.
   if (!Exchange.ByDriver && mTraceFile) {

@@ -212,7 +212,12 @@ bool QemuMachine::Boot(unsigned Number, std::string *Channel, std::string *Error
                              std::string("user,id=n0,restrict=on,ipv6=off,guestfwd=tcp:") +
                                  GUEST_SERVICE_ADDRESS + ":" + std::to_string(GUEST_SERVICE_PORT) +
                                  "-unix:" + mSetup.NetworkSocket,
-                             "-device", "virtio-net-pci,netdev=n0,romfile="});
+                             "-device", "virtio-net-pci,netdev=n0,romfile=",
+                             // Every frame the guest sends or receives, for whoever keeps the
+                             // work directory.
+                             "-object",
+                             "filter-dump,id=capture,netdev=n0,file=" + mSetup.Directory +
+                                 "/network-" + Suffix + ".pcap"});
     if (mSetup.HostInterface) {
       Argv.insert(Argv.end(), {"-smbios", "file=" + mHostInterface});
     }

@@ -24,6 +24,7 @@ struct QemuSetup {
   /// naming that address, with the host's own 10.0.2.15/24 (or, with
   /// NetworkByDhcp, an address by DHCP); without HostInterface there is no
   /// record, and the producer finds the service as its image configures it.
+  /// Each boot's frames go to network-BOOT.pcap in Directory.
   std::string NetworkSocket;
   std::string ProducerImage;
   bool NetworkByDhcp = false;
