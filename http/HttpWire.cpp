@@ -386,6 +386,7 @@ size_t HttpRequestParser::FeedHead(const char *Data, size_t Length) {
 
 size_t HttpRequestParser::FeedChunked(const char *Data, size_t Length) {
   size_t Used = mChunks.Feed(Data, Length, &mRequest.Body);
+  mBodyTaken = mBodyTaken || Used != 0;
   if (mChunks.Broken()) {
     Fail(400, "The chunked request body is broken.");
   } else if (mRequest.Body.size() > mLimits.MaxBody) {
@@ -423,6 +424,7 @@ HttpRequest HttpRequestParser::Take() {
   mState = STATE::Head;
   mStarted = false;
   mBodyLeft = 0;
+  mBodyTaken = false;
   return Taken;
 }
 

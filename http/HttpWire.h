@@ -103,6 +103,10 @@ class HttpRequestParser {
   [[nodiscard]] bool HasHead() const { return mState != STATE::Head && mState != STATE::Error; }
   /// Whether the parser holds any part of a request.
   [[nodiscard]] bool Started() const { return mStarted; }
+  /// With the head arrived: its fields.
+  [[nodiscard]] const std::vector<HTTP_FIELD> &HeadFields() const { return mRequest.Fields; }
+  /// Whether any body byte has arrived.
+  [[nodiscard]] bool BodyStarted() const { return !mRequest.Body.empty() || mBodyTaken; }
 
   /// With Error: the status to answer (400, 413, 414, 431, 501, 505) and why.
   [[nodiscard]] int ErrorCode() const { return mErrorCode; }
@@ -123,6 +127,7 @@ class HttpRequestParser {
   std::string mHead;
   HttpRequest mRequest;
   size_t mBodyLeft = 0;
+  bool mBodyTaken = false;
   ChunkedEnd mChunks;
   int mErrorCode = 0;
   std::string mErrorText;

@@ -1,13 +1,11 @@
 #include "server/HttpFrontEnd.h"
 
-#include <httplib.h>
-
 #include <chrono>
 
-namespace {
+#include "server/BaseRegistry.h"
+#include "server/StoreHttp.h"
 
-constexpr size_t MAX_BODY = 16u << 20;
-constexpr size_t THREADS = 16;
+namespace {
 
 uint64_t MicrosSince(std::chrono::steady_clock::time_point Start) {
   return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
@@ -15,113 +13,90 @@ uint64_t MicrosSince(std::chrono::steady_clock::time_point Start) {
                                    .count());
 }
 
+/// The Base message for what a server refuses by itself.
+HttpAnswer Refusal(int Code, const std::string &Why) {
+  const char *Key = Code == 413   ? "PayloadTooLarge"
+                    : Code == 408 ? "OperationTimeout"
+                    : Code == 503 ? "ServiceTemporarilyUnavailable"
+                                  : "GeneralError";
+  HttpAnswer Answer;
+  Answer.Code = Code;
+  Json Body = ParseStored(RedfishErrorBody(
+      Key, Code == 503 ? std::vector<std::string>{"1"} : std::vector<std::string>{}));
+  // The server's own reason goes first, as the error's message.
+  Body["error"]["message"] = Why;
+  Answer.Body = Dump(Body);
+  Answer.Fields = {{"OData-Version", "4.0"}, {"Content-Type", "application/json;charset=utf-8"}};
+  if (Code == 503) {
+    Answer.Fields.push_back({"Retry-After", "1"});
+  }
+  return Answer;
+}
+
 }  // namespace
 
-HttpFrontEnd::HttpFrontEnd(RedfishStore &Store, ExchangeSink Answered,
-                           std::function<void()> Changed)
-    : mStore(Store), mAnswered(std::move(Answered)), mChanged(std::move(Changed)) {}
+HttpFrontEnd::HttpFrontEnd(RedfishStore &Store, ExchangeSink Answered)
+    : mStore(Store), mAnswered(std::move(Answered)) {
+  mOperators = std::make_unique<HttpServer>(
+      [this](const HttpRequest &Request, const HTTP_PEER &Peer) {
+        return Answer(Request, Peer, false);
+      },
+      Refusal);
+  // The host's own listener: loopback, one client (the platform's REST
+  // producer), a short idle time as a BMC's host interface has.
+  HTTP_SERVER_LIMITS Host;
+  Host.IdleSeconds = 2;
+  mHost = std::make_unique<HttpServer>(
+      [this](const HttpRequest &Request, const HTTP_PEER &Peer) {
+        return Answer(Request, Peer, true);
+      },
+      Refusal, Host);
+  auto Report = [this](int Code, const HTTP_PEER &) {
+    if (mAnswered) {
+      mAnswered(HTTP_EXCHANGE{false, "", "-", "-", Code, 0});
+    }
+  };
+  mOperators->OnRefused(Report);
+}
 
 HttpFrontEnd::~HttpFrontEnd() { Stop(); }
 
 int HttpFrontEnd::Bind(const std::string &Host, int Port, const std::string &Certificate,
                        const std::string &Key, std::string *Problem) {
-  if (!Certificate.empty()) {
-    mServer = std::make_unique<httplib::SSLServer>(Certificate.c_str(), Key.c_str());
-    if (!mServer->is_valid()) {
-      *Problem = "the certificate or its key cannot be used";
-      return -1;
-    }
-  } else {
-    mServer = std::make_unique<httplib::Server>();
+  if (!Certificate.empty() && (!mOperators->UseTls(Certificate, Key, Problem) ||
+                               !mHost->UseTls(Certificate, Key, Problem))) {
+    return -1;
   }
-  Route();
-  int Bound =
-      Port == 0 ? mServer->bind_to_any_port(Host) : (mServer->bind_to_port(Host, Port) ? Port : -1);
+  int Bound = mOperators->Bind(Host, Port, Problem);
   if (Bound < 0) {
-    *Problem = "cannot listen on " + Host + ":" + std::to_string(Port);
+    return -1;
   }
-  return Bound;
-}
-
-void HttpFrontEnd::Route() {
-  httplib::Server &Server = *mServer;
-  Server.new_task_queue = [] { return new httplib::ThreadPool(THREADS); };
-  Server.set_payload_max_length(MAX_BODY);
-  Server.set_keep_alive_max_count(1000000);
-  // An idle keep-alive connection holds a thread, and a stop waits for it.
-  Server.set_keep_alive_timeout(2);
-  Server.set_tcp_nodelay(true);
-  Server.set_read_timeout(10);
-  Server.set_write_timeout(10);
-
-  auto Handle = [this](const httplib::Request &Request, httplib::Response &Response) {
-    auto Start = std::chrono::steady_clock::now();
-    StoreRequest Asked;
-    Asked.Method = Request.method;
-    Asked.Path = Request.path;
-    Asked.Body = Request.body;
-    Asked.Authorization = Request.get_header_value("Authorization");
-    Asked.AuthToken = Request.get_header_value("X-Auth-Token");
-    Asked.IfMatch = Request.get_header_value("If-Match");
-    Asked.IfNoneMatch = Request.get_header_value("If-None-Match");
-    StoreResponse Answer = mStore.Serve(Asked);
-    Response.status = Answer.Code;
-    for (const auto &Header : Answer.Headers) {
-      Response.set_header(Header.first, Header.second);
-    }
-    Response.set_header("OData-Version", "4.0");
-    if (!Answer.Body.empty()) {
-      Response.set_content(Answer.Body, "application/json;charset=utf-8");
-    }
-    if (Answer.Changed && mChanged) {
-      mChanged();
-    }
-    if (mAnswered) {
-      mAnswered(HTTP_EXCHANGE{Answer.ByDriver, Answer.User, Request.method, Request.path,
-                              Answer.Code, MicrosSince(Start)});
-    }
-  };
-  const std::string Any = ".*";
-  Server.Get(Any, Handle);
-  Server.Post(Any, Handle);
-  Server.Patch(Any, Handle);
-  Server.Put(Any, Handle);
-  Server.Delete(Any, Handle);
-  Server.Options(Any, Handle);
-
-  // What httplib answers on its own (a body too large, a request that does
-  // not parse) gets a Redfish error body too; the store never saw it.
-  httplib::Server::HandlerWithResponse OwnError = [this](const httplib::Request &Request,
-                                                         httplib::Response &Response) {
-    if (!Response.body.empty()) {
-      return httplib::Server::HandlerResponse::Unhandled;
-    }
-    std::string Body =
-        Response.status == 413
-            ? RedfishErrorBody("GeneralError", "The request body is larger than 16 MiB.")
-        : Response.status == 404
-            ? RedfishErrorBody("ResourceNotFound", "The resource was not found.")
-            : RedfishErrorBody("GeneralError", "The request could not be read.");
-    Response.set_header("OData-Version", "4.0");
-    Response.set_content(Body, "application/json;charset=utf-8");
-    if (mAnswered) {
-      mAnswered(HTTP_EXCHANGE{false, "", Request.method, Request.path, Response.status, 0});
-    }
-    return httplib::Server::HandlerResponse::Handled;
-  };
-  Server.set_error_handler(OwnError);
+  mHostPort = mHost->Bind("127.0.0.1", 0, Problem);
+  return mHostPort < 0 ? -1 : Bound;
 }
 
 void HttpFrontEnd::Start() {
-  httplib::Server *Server = mServer.get();
-  mThread = std::thread([Server] { Server->listen_after_bind(); });
+  mOperators->Start();
+  mHost->Start();
 }
 
 void HttpFrontEnd::Stop() {
-  if (mServer) {
-    mServer->stop();
+  if (mOperators) {
+    mOperators->Stop();
   }
-  if (mThread.joinable()) {
-    mThread.join();
+  if (mHost) {
+    mHost->Stop();
   }
+}
+
+HttpAnswer HttpFrontEnd::Answer(const HttpRequest &Request, const HTTP_PEER &Peer, bool FromHost) {
+  auto Start = std::chrono::steady_clock::now();
+  // The host's requests count as no client address of the operators'.
+  StoreRequest Asked = StoreRequestFromHttp(Request, FromHost ? "" : Peer.Address);
+  StoreResponse Served = mStore.Serve(Asked);
+  if (mAnswered) {
+    mAnswered(HTTP_EXCHANGE{Served.ByDriver, Served.User, Request.Method, Asked.Path, Served.Code,
+                            MicrosSince(Start)});
+  }
+  return HttpAnswerFromStore(Served);
 }

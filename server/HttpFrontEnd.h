@@ -1,20 +1,18 @@
-// The twin's HTTP listener: cpp-httplib in front of the store. Every request
-// reaches RedfishStore::Serve whole (a body over 16 MiB, a request that does
-// not parse or a client that goes away never does), and each one is reported
-// once it is answered.
+// The twin's HTTP front: the store behind two servers of http/HttpServer.h.
+// The operators' listener is where clients connect (--listen, HTTPS with
+// --tls); the host's listener, on loopback at a port only the twin knows, is
+// where the platform's REST producer sends the driver's requests, so that
+// they never wait behind the operators' connections. Every request reaches
+// RedfishStore::Serve whole; each one is reported once it is answered.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "http/HttpServer.h"
 #include "server/RedfishStore.h"
-
-namespace httplib {
-class Server;
-}
 
 /// One answered request.
 struct HTTP_EXCHANGE {
@@ -32,27 +30,30 @@ class HttpFrontEnd {
   using ExchangeSink = std::function<void(const HTTP_EXCHANGE &)>;
 
   /// Store outlives the front end. Answered is called for every request
-  /// (on the listener's threads); Changed after each request that changed
-  /// the store.
-  HttpFrontEnd(RedfishStore &Store, ExchangeSink Answered, std::function<void()> Changed);
+  /// (on the servers' threads), Refused for every request a server refused
+  /// by itself (one that did not read, or came too slowly).
+  HttpFrontEnd(RedfishStore &Store, ExchangeSink Answered);
   ~HttpFrontEnd();
   HttpFrontEnd(const HttpFrontEnd &) = delete;
   HttpFrontEnd &operator=(const HttpFrontEnd &) = delete;
 
-  /// Binds Host:Port (0: a free port) over plain HTTP, or HTTPS when
-  /// Certificate is given. Returns the port, or -1 with *Problem set.
+  /// Binds the operators' listener at Host:Port (0: a free port), over
+  /// HTTPS when Certificate is given, and the host's on 127.0.0.1 with the
+  /// same scheme. Returns the operators' port, or -1 with *Problem set.
   int Bind(const std::string &Host, int Port, const std::string &Certificate,
            const std::string &Key, std::string *Problem);
-  /// Serves on a thread of its own until Stop().
+  /// The host's listener's port.
+  int HostPort() const { return mHostPort; }
+  /// Serves on threads of their own until Stop().
   void Start();
   void Stop();
 
  private:
-  void Route();
+  HttpAnswer Answer(const HttpRequest &Request, const HTTP_PEER &Peer, bool FromHost);
 
   RedfishStore &mStore;
   ExchangeSink mAnswered;
-  std::function<void()> mChanged;
-  std::unique_ptr<httplib::Server> mServer;
-  std::thread mThread;
+  std::unique_ptr<HttpServer> mOperators;
+  std::unique_ptr<HttpServer> mHost;
+  int mHostPort = -1;
 };

@@ -52,6 +52,14 @@ bool HttpRest::Send(void *Context, const EFI_HTTP_MESSAGE *Request, const CHAR8 
     Out.body.assign(static_cast<const char *>(Request->Body), Request->BodyLength);
   }
   httplib::Result Answer = Self->mClient->send(Out);
+  if (!Answer && Self->mConnected) {
+    // The kept-alive connection may have been closed by the service while
+    // idle (over TLS the client cannot tell before it sends): once more, on
+    // a fresh connection.
+    Self->mClient->stop();
+    Answer = Self->mClient->send(Out);
+  }
+  Self->mConnected = static_cast<bool>(Answer);
   if (!Answer) {
     return false;
   }

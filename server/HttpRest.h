@@ -1,7 +1,9 @@
 // The REST producer's way out over real HTTP: the simulated service's remote
 // (REDFISH_REMOTE) sends each of the driver's requests to a Redfish service
-// with cpp-httplib and hands the answer back. nvdimm-emu serve points it at
-// its own listener; run --redfish at someone else's service.
+// with cpp-httplib and hands the answer back, on one kept-alive connection
+// (a request that fails on it goes once more on a fresh one). nvdimm-emu
+// serve points it at its own host listener; run --redfish at someone else's
+// service.
 #pragma once
 
 #include <functional>
@@ -42,6 +44,8 @@ class HttpRest {
                    UINTN UriLength, UINT32 *Code, CHAR8 **Body, UINTN *BodyLength);
 
   std::unique_ptr<httplib::Client> mClient;
+  /// The last exchange worked: its connection may be kept alive.
+  bool mConnected = false;
   std::string mToken;
   std::function<void()> mBeforeSend;
   REDFISH_REMOTE mRemote;

@@ -167,16 +167,13 @@ bool QemuHost::Prepare(const QemuHostSetup &Setup, std::string *Problem) {
 
 HttpAnswer QemuHost::AnswerGuest(const HttpRequest &Request) {
   auto Start = std::chrono::steady_clock::now();
-  StoreRequest Asked = StoreRequestFromHttp(Request);
+  StoreRequest Asked = StoreRequestFromHttp(Request, "");
   // The guest's network is the platform's own way to the service, as the
   // REST channel is: what comes over it is the driver's, whatever
   // credentials it carries.
   Asked.Authorization.clear();
   Asked.AuthToken = mSetup.DriverToken;
   StoreResponse Answer = mSetup.Store->Serve(Asked);
-  if (Answer.Changed && mSetup.Changed) {
-    mSetup.Changed();
-  }
   if (mSetup.Answered) {
     HTTP_EXCHANGE Exchange{
         Answer.ByDriver,
@@ -199,6 +196,9 @@ bool QemuHost::RunBoots(unsigned *Boot, const char *Why, std::string *Problem) {
   std::thread Relaying;
   QEMU_BOOT_SINK Sink;
   Sink.BeforeBoot = [this, &Why](unsigned Number) {
+    if (mSetup.BootStarting) {
+      mSetup.BootStarting();
+    }
     mAccount("boot " + std::to_string(Number) + " (" + Why + ", in QEMU)");
     Why = "the image's next boot";
   };

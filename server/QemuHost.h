@@ -28,7 +28,8 @@ struct QemuHostSetup {
   bool Network = false;
   RedfishStore *Store = nullptr;
   HttpFrontEnd::ExchangeSink Answered;
-  std::function<void()> Changed;
+  /// Called as each boot begins.
+  std::function<void()> BootStarting;
 };
 
 class QemuHost {

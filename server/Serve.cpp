@@ -45,15 +45,20 @@ void WriteLine(ACCOUNT &Account, const std::string &Line) {
   std::fflush(Account.File);
 }
 
-/// Trace sink of the account: passes on whole lines only.
+/// Trace sink of the account: passes on whole lines only. Only the bytes
+/// just added are searched for the line's end, so that a long line costs
+/// its length, however many pieces it comes in.
 void WriteAccountLines(void *Context, const CHAR8 *Bytes, UINTN Length) {
   auto *Account = static_cast<ACCOUNT *>(Context);
-  Account->Pending.append(Bytes, Length);
-  size_t End = Account->Pending.rfind('\n');
-  if (End != std::string::npos) {
-    WriteLine(*Account, Account->Pending.substr(0, End + 1));
-    Account->Pending.erase(0, End + 1);
+  const void *End = memrchr(Bytes, '\n', Length);
+  if (End == nullptr) {
+    Account->Pending.append(Bytes, Length);
+    return;
   }
+  size_t Through = static_cast<size_t>(static_cast<const CHAR8 *>(End) - Bytes) + 1;
+  Account->Pending.append(Bytes, Through);
+  WriteLine(*Account, Account->Pending);
+  Account->Pending.assign(Bytes + Through, Length - Through);
 }
 
 void WriteToFile(void *Context, const CHAR8 *Bytes, UINTN Length) {
@@ -122,7 +127,8 @@ void EmitFinal(Trace &Log, RedfishStore &Store) {
   Log.Emit(Event);
 }
 
-/// The scenario's "accounts": [{"user": ..., "password": ...}, ...].
+/// The scenario's "accounts": [{"user": ..., "password": ..., "role": ...}, ...],
+/// the role Administrator, Operator or ReadOnly (Administrator when left out).
 bool ReadAccounts(const std::string &Text, std::vector<StoreAccount> *Accounts,
                   std::string *Problem) {
   auto Root = nlohmann::json::parse(Text, nullptr, false);
@@ -137,13 +143,37 @@ bool ReadAccounts(const std::string &Text, std::vector<StoreAccount> *Accounts,
   for (size_t Index = 0; Index < List.size(); Index++) {
     const auto &Entry = List[Index];
     std::string Path = "accounts[" + std::to_string(Index) + "]";
-    if (!Entry.is_object() || Entry.size() != 2 || !Entry.contains("user") ||
+    bool HasRole = Entry.is_object() && Entry.contains("role");
+    if (!Entry.is_object() || Entry.size() != (HasRole ? 3u : 2u) || !Entry.contains("user") ||
         !Entry.contains("password") || !Entry["user"].is_string() ||
         !Entry["password"].is_string() || Entry["user"].get<std::string>().empty()) {
-      *Problem = Path + ": not an object with a non-empty \"user\" and a \"password\" string";
+      *Problem = Path +
+                 ": not an object with a non-empty \"user\", a \"password\" string and "
+                 "optionally a \"role\"";
       return false;
     }
-    Accounts->push_back({Entry["user"].get<std::string>(), Entry["password"].get<std::string>()});
+    ROLE Role = ROLE::Administrator;
+    if (HasRole) {
+      const auto &Name = Entry["role"];
+      if (Name == "Administrator") {
+        Role = ROLE::Administrator;
+      } else if (Name == "Operator") {
+        Role = ROLE::Operator;
+      } else if (Name == "ReadOnly") {
+        Role = ROLE::ReadOnly;
+      } else {
+        *Problem = Path + ".role: not Administrator, Operator or ReadOnly";
+        return false;
+      }
+    }
+    for (const StoreAccount &Known : *Accounts) {
+      if (Known.User == Entry["user"].get<std::string>()) {
+        *Problem = Path + ".user: named twice";
+        return false;
+      }
+    }
+    Accounts->push_back(
+        {Entry["user"].get<std::string>(), Entry["password"].get<std::string>(), Role});
   }
   return true;
 }
@@ -253,6 +283,16 @@ bool Twin::LoadState() {
     return false;
   }
   mBoots->SetLastBoot(Boot);
+  // The machine's part as it stands now, so that a write before the first
+  // boot ends (or one cut short by a crash) holds a model that reads.
+  char *Model = mRunner->Nvdimm().SaveState();
+  mState->SetMachine(Model != nullptr ? Model : "", Boot);
+  cJSON_free(Model);
+  // From here every change the store acknowledges is in the file first.
+  StateFile *State = mState.get();
+  mStore->SetPersist([State](const std::string &Snapshot, std::string *Why) {
+    return State->WriteSnapshot(Snapshot, Why);
+  });
   return true;
 }
 
@@ -304,16 +344,26 @@ int Twin::Load() {
   mStore = std::make_unique<RedfishStore>(std::move(Resources), std::move(Accounts));
 
   mBoots = std::make_unique<HostBoots>(Machine, *mRunner, *mScenario, *mLog);
-  if (!mOptions.Quiet) {
-    ACCOUNT &BootLines = *mAccount;
-    mBoots->SetAnnounce([&BootLines](UINT32 Boot, const char *Why) {
+  ACCOUNT &BootLines = *mAccount;
+  RedfishStore &Store = *mStore;
+  bool Quiet = mOptions.Quiet;
+  mBoots->SetAnnounce([&BootLines, &Store, Quiet](UINT32 Boot, const char *Why) {
+    Store.BootStarted();
+    if (!Quiet) {
       WriteLine(BootLines, "boot " + std::to_string(Boot) + " (" + Why + ")\n");
-    });
-  }
+    }
+  });
   return mOptions.StatePath.empty() || LoadState() ? 0 : 2;
 }
 
 void Twin::OnAnswered(const HTTP_EXCHANGE &Exchange) {
+  std::string Problem = mStore->TakePersistProblem();
+  if (!Problem.empty()) {
+    // The change was refused (500) and undone: say why, always.
+    std::fprintf(stderr, "nvdimm-emu: %s: %s\n", mOptions.StatePath.c_str(), Problem.c_str());
+    WriteLine(*mAccount, "state: " + Problem + "; " + Exchange.Method + " " + Exchange.Path +
+                             " refused and undone\n");
+  }
   if (!mOptions.Quiet) {
     char Time[32];
     std::snprintf(Time, sizeof(Time), "%.2f ms", static_cast<double>(Exchange.Micros) / 1000);
@@ -332,15 +382,8 @@ void Twin::OnAnswered(const HTTP_EXCHANGE &Exchange) {
 }
 
 int Twin::Listen() {
-  StateFile *State = mState.get();
-  RedfishStore &Store = *mStore;
   mFrontEnd = std::make_unique<HttpFrontEnd>(
-      Store, [this](const HTTP_EXCHANGE &Exchange) { OnAnswered(Exchange); },
-      [State, &Store] {
-        if (State != nullptr) {
-          (void)State->Write(Store, false);
-        }
-      });
+      *mStore, [this](const HTTP_EXCHANGE &Exchange) { OnAnswered(Exchange); });
   std::string Problem;
   int Port =
       mFrontEnd->Bind(mOptions.Host, mOptions.Port, mOptions.Certificate, mOptions.Key, &Problem);
@@ -355,9 +398,9 @@ int Twin::Listen() {
   std::fflush(stdout);
   mFrontEnd->Start();
 
-  // The platform's REST producer reaches the store through the listener.
-  std::string Near = mOptions.Host == "0.0.0.0" ? "127.0.0.1" : mListener.Shown;
-  mListener.BaseUrl = mListener.Scheme + "://" + Near + ":" + std::to_string(Port);
+  // The platform's REST producer reaches the store through the host's own
+  // listener, where no operator's connection can hold it up.
+  mListener.BaseUrl = mListener.Scheme + "://127.0.0.1:" + std::to_string(mFrontEnd->HostPort());
   mProducer = std::make_unique<HttpRest>(mListener.BaseUrl, mStore->DriverToken(), "", "");
   mProducer->BeforeSend([this] { mExchanges.Emit(*mHttpLog, mBoots->LastBoot()); });
   mRunner->Service().SetRemote(mProducer->Remote());
@@ -379,6 +422,7 @@ int Twin::Listen() {
   Setup.Network = mOptions.Network;
   Setup.Store = mStore.get();
   Setup.Answered = [this](const HTTP_EXCHANGE &Exchange) { OnAnswered(Exchange); };
+  Setup.BootStarting = [this] { mStore->BootStarted(); };
   return mQemu->Prepare(Setup, &Problem) ? 0 : Fail(3, "qemu: " + Problem);
 }
 
@@ -389,8 +433,10 @@ void Twin::SaveMachine() {
   char *Nvdimm = mRunner->Nvdimm().SaveState();
   mState->SetMachine(Nvdimm != nullptr ? Nvdimm : "", mBoots->LastBoot());
   cJSON_free(Nvdimm);
-  if (!mState->Write(*mStore, true)) {
-    mLog->Note("the state file cannot be written");
+  std::string Problem;
+  if (!mState->Write(*mStore, &Problem)) {
+    std::fprintf(stderr, "nvdimm-emu: %s: %s\n", mOptions.StatePath.c_str(), Problem.c_str());
+    mLog->Note(("the state file cannot be written: " + Problem).c_str());
   }
 }
 

@@ -4,10 +4,13 @@ Every server listens on 127.0.0.1 with a port of its own choosing, is bounded
 by --max-seconds and stopped by its process id.
 """
 
+import base64
+import http.client
 import json
 import os
 import select
 import signal
+import socket
 import subprocess
 import sys
 import threading
@@ -18,6 +21,8 @@ STATUS_URI = "/redfish/v1/Oem/Velk/Viz/ActionStatus"
 ACTIONS = "/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ."
 RESET = "/redfish/v1/Systems/Self/Actions/ComputerSystem.Reset"
 FINAL = ("Success", "Failed")
+# The MessageId prefix of the Base registry the twin answers with.
+BASE = "Base.1.24."
 
 
 class Twin:
@@ -98,6 +103,40 @@ class Twin:
                 return status
             time.sleep(0.05)
         raise AssertionError(f"ActionStatus not final after {seconds} s: {status}")
+
+
+ADMIN = "Basic " + base64.b64encode(b"admin:admin").decode()
+
+
+def exchange(server, method, path, body=None, headers=None, source="127.0.0.1", timeout=10):
+    """(status, headers dict, body bytes) of one request on a fresh
+    connection from the loopback address `source`."""
+    connection = http.client.HTTPConnection("127.0.0.1", server.port, timeout=timeout,
+                                            source_address=(source, 0))
+    try:
+        connection.request(method, path, body=body, headers=headers or {})
+        answer = connection.getresponse()
+        return answer.status, dict(answer.getheaders()), answer.read()
+    finally:
+        connection.close()
+
+
+def raw(server, data, source="127.0.0.1", timeout=5):
+    """Sends bytes on a fresh connection and returns everything read until
+    the server closes it or `timeout` seconds pass without a byte."""
+    with socket.create_connection(("127.0.0.1", server.port), timeout=timeout,
+                                  source_address=(source, 0)) as client:
+        client.sendall(data)
+        received = b""
+        try:
+            while True:
+                piece = client.recv(65536)
+                if not piece:
+                    break
+                received += piece
+        except socket.timeout:
+            pass
+        return received
 
 
 # The five actions on the default platform: target (with its sub-path),
