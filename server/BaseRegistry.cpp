@@ -134,6 +134,37 @@ const std::vector<BASE_MESSAGE> MESSAGES = {
     {"SessionTerminated", "The session was successfully terminated.", 0, "OK", "None."},
 };
 
+// The TaskEvent registry's messages for the task states the twin's tasks
+// take, as TaskEvent 1.1.0 words them.
+const std::vector<BASE_MESSAGE> TASK_EVENT_MESSAGES = {
+    {"TaskStarted", "The task with Id '%1' has started.", 1, "OK", "None."},
+    {"TaskCompletedOK", "The task with Id '%1' has completed.", 1, "OK", "None."},
+    {"TaskAborted", "The task with Id '%1' has completed with errors.", 1, "Critical", "None."},
+    {"TaskCancelled",
+     "Work on the task with Id '%1' was halted prior to completion due to an explicit request.", 1,
+     "Warning", "None."},
+};
+
+// The twin's own registry: the driver's report of an action.
+const std::vector<BASE_MESSAGE> VELK_MESSAGES = {
+    {"ActionSucceeded", "%1", 1, "OK", "None."},
+    {"ActionFailed", "%1", 1, "Critical",
+     "Correct the action's parameters or the platform's condition and issue the action again."},
+    {"ActionCancelled", "The action %1 was cancelled before a boot carried it out.", 1, "Warning",
+     "Issue the action again to have it carried out."},
+};
+
+const std::vector<MESSAGE_REGISTRY> REGISTRIES = {
+    {"Base", "1.24.0", "Base Message Registry", "DMTF",
+     "The messages of DMTF's Base registry that this service sends.", &MESSAGES},
+    {"TaskEvent", "1.1.0", "Task Event Message Registry", "DMTF",
+     "The messages of DMTF's Task Event registry that this service's tasks carry.",
+     &TASK_EVENT_MESSAGES},
+    {"VelkAction", "1.0.0", "Velk NVDIMM Action Message Registry", "Velk",
+     "The outcome of an NVDIMM management action as the platform firmware reported it.",
+     &VELK_MESSAGES},
+};
+
 std::string Filled(const std::string &Template, const std::vector<std::string> &Args) {
   std::string Text;
   for (size_t Index = 0; Index < Template.size(); Index++) {
@@ -158,7 +189,45 @@ const BASE_MESSAGE &Find(const std::string &Key) {
   return MESSAGES[1];  // GeneralError
 }
 
+const MESSAGE_REGISTRY *FindRegistry(const std::string &Prefix) {
+  for (const MESSAGE_REGISTRY &Registry : REGISTRIES) {
+    if (Prefix == Registry.Prefix) {
+      return &Registry;
+    }
+  }
+  return nullptr;
+}
+
+/// "1.24" of "1.24.0".
+std::string MajorMinor(const std::string &Version) { return Version.substr(0, Version.rfind('.')); }
+
 }  // namespace
+
+const std::vector<MESSAGE_REGISTRY> &MessageRegistries() { return REGISTRIES; }
+
+Json RegistryMessageObject(const std::string &Prefix, const std::string &Key,
+                           const std::vector<std::string> &Args) {
+  const MESSAGE_REGISTRY *Registry = FindRegistry(Prefix);
+  const BASE_MESSAGE *Message = nullptr;
+  for (const BASE_MESSAGE &Candidate : Registry != nullptr ? *Registry->Messages : MESSAGES) {
+    Message = Key == Candidate.Key ? &Candidate : Message;
+  }
+  if (Registry == nullptr || Message == nullptr) {
+    return BaseMessageObject("GeneralError", {});
+  }
+  std::vector<std::string> Given(Args.begin(), Args.end());
+  Given.resize(Message->Arguments);
+  Json Object = {{"@odata.type", "#Message.v1_3_0.Message"},
+                 {"MessageId", std::string(Registry->Prefix) + "." + MajorMinor(Registry->Version) +
+                                   "." + Message->Key},
+                 {"Message", Filled(Message->Message, Given)}};
+  if (Message->Arguments != 0) {
+    Object["MessageArgs"] = Given;
+  }
+  Object["MessageSeverity"] = Message->Severity;
+  Object["Resolution"] = Message->Resolution;
+  return Object;
+}
 
 const std::vector<BASE_MESSAGE> &BaseMessages() { return MESSAGES; }
 
@@ -168,18 +237,7 @@ std::string BaseMessageId(const std::string &Key) {
 }
 
 Json BaseMessageObject(const std::string &Key, const std::vector<std::string> &Args) {
-  const BASE_MESSAGE &Message = Find(Key);
-  std::vector<std::string> Given(Args.begin(), Args.end());
-  Given.resize(Message.Arguments);
-  Json Object = {{"@odata.type", "#Message.v1_3_1.Message"},
-                 {"MessageId", BaseMessageId(Message.Key)},
-                 {"Message", Filled(Message.Message, Given)}};
-  if (Message.Arguments != 0) {
-    Object["MessageArgs"] = Given;
-  }
-  Object["MessageSeverity"] = Message.Severity;
-  Object["Resolution"] = Message.Resolution;
-  return Object;
+  return RegistryMessageObject("Base", Find(Key).Key, Args);
 }
 
 std::string RedfishErrorBody(const std::string &Key, const std::vector<std::string> &Args) {
@@ -198,27 +256,24 @@ StoreResponse Failure(int Code, const std::string &Key, const std::vector<std::s
   return Response;
 }
 
-Json BaseRegistryDocument() {
-  std::string Version = BASE_REGISTRY_VERSION;
+Json RegistryDocument(const MESSAGE_REGISTRY &Registry) {
   Json Messages = Json::object();
-  for (const BASE_MESSAGE &Message : MESSAGES) {
-    Json Entry = {{"Description", Message.Message},
-                  {"Message", Message.Message},
-                  {"MessageSeverity", Message.Severity},
-                  {"NumberOfArgs", Message.Arguments},
-                  {"Resolution", Message.Resolution}};
+  for (const BASE_MESSAGE &Message : *Registry.Messages) {
+    Json Entry = {{"Description", Message.Message},    {"Message", Message.Message},
+                  {"Severity", Message.Severity},      {"MessageSeverity", Message.Severity},
+                  {"NumberOfArgs", Message.Arguments}, {"Resolution", Message.Resolution}};
     if (Message.Arguments != 0) {
       Entry["ParamTypes"] = std::vector<std::string>(Message.Arguments, "string");
     }
     Messages[Message.Key] = Entry;
   }
   return Json{{"@odata.type", "#MessageRegistry.v1_6_0.MessageRegistry"},
-              {"Id", "Base." + Version},
-              {"Name", "Base Message Registry"},
+              {"Id", std::string(Registry.Prefix) + "." + Registry.Version},
+              {"Name", Registry.Name},
               {"Language", "en"},
-              {"Description", "The messages of DMTF's Base registry that this service sends."},
-              {"RegistryPrefix", "Base"},
-              {"RegistryVersion", Version},
-              {"OwningEntity", "DMTF"},
+              {"Description", Registry.Description},
+              {"RegistryPrefix", Registry.Prefix},
+              {"RegistryVersion", Registry.Version},
+              {"OwningEntity", Registry.Owner},
               {"Messages", Messages}};
 }

@@ -1,8 +1,9 @@
-// DMTF's Base message registry, as the twin uses it: one table of the
-// messages it sends (the key, the text with its %1 arguments, the severity
-// and the resolution, as the registry publishes them), from which every
-// error body, every task message and the registry document the twin serves
-// under /redfish/v1/Registries are made.
+// The message registries, as the twin uses them: one table of the messages
+// it sends of DMTF's Base registry (the key, the text with its %1
+// arguments, the severity and the resolution, as the registry publishes
+// them), a few of the Task Event registry, and the twin's own VelkAction
+// registry, from which every error body, every task message and the
+// registry documents served under /redfish/v1/Registries are made.
 #pragma once
 
 #include <string>
@@ -35,5 +36,22 @@ std::string RedfishErrorBody(const std::string &Key, const std::vector<std::stri
 /// An error answer: Code and the error body of the message.
 StoreResponse Failure(int Code, const std::string &Key, const std::vector<std::string> &Args = {});
 
+/// A registry the twin serves: DMTF's Base and Task Event (the messages the
+/// twin sends of them), and the twin's own VelkAction.
+struct MESSAGE_REGISTRY {
+  const char *Prefix;
+  const char *Version;  ///< "1.24.0"
+  const char *Name;
+  const char *Owner;
+  const char *Description;
+  const std::vector<BASE_MESSAGE> *Messages;
+};
+const std::vector<MESSAGE_REGISTRY> &MessageRegistries();
+
+/// A Message object of any of those registries (GeneralError's for an
+/// unknown prefix or key).
+Json RegistryMessageObject(const std::string &Prefix, const std::string &Key,
+                           const std::vector<std::string> &Args);
+
 /// The registry itself as the twin serves it (MessageRegistry).
-Json BaseRegistryDocument();
+Json RegistryDocument(const MESSAGE_REGISTRY &Registry);

@@ -15,6 +15,7 @@
 #include "qemu/RestChannelFormat.h"
 #include "qemu/runner/QemuBoots.h"
 #include "server/StoreHttp.h"
+#include "server/StoreJson.h"
 #include "sim/common/HttpNames.h"
 
 namespace {
@@ -188,6 +189,13 @@ HttpAnswer QemuHost::AnswerGuest(const HttpRequest &Request) {
     mSetup.Answered(Exchange);
   }
   return HttpAnswerFromStore(Answer);
+}
+
+std::string QemuHost::NvdimmState() const {
+  Json State = ParseStored(mState);
+  return State.is_object() && State.contains("nvdimm") && State["nvdimm"].is_string()
+             ? State["nvdimm"].get<std::string>()
+             : std::string();
 }
 
 bool QemuHost::RunBoots(unsigned *Boot, const char *Why, std::string *Problem) {

@@ -49,6 +49,10 @@ class QemuHost {
   /// *Boot is the last boot's number. False with the problem.
   [[nodiscard]] bool RunBoots(unsigned *Boot, const char *Why, std::string *Problem);
 
+  /// The NVDIMM component's state the last boot carried out ("" before
+  /// any boot).
+  std::string NvdimmState() const;
+
  private:
   /// One request from the guest's network, answered from the store as the
   /// driver's.

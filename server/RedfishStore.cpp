@@ -12,13 +12,16 @@ RedfishStore::RedfishStore(std::vector<std::pair<std::string, std::string>> Reso
                            std::vector<StoreAccount> Accounts, STORE_LIMITS Limits)
     : mLimits(Limits),
       mDocuments(std::move(Resources)),
-      mAccounts(std::move(Accounts)),
       mDriverToken(NewToken()),
       mBootJson(Dump(Json{{"BootSourceOverrideEnabled", "Disabled"},
                           {"BootSourceOverrideTarget", "None"},
                           {"BootSourceOverrideTarget@Redfish.AllowableValues",
                            Json::array({"None", "Pxe", "Hdd", "BiosSetup", "UefiShell"})},
                           {"BootSourceOverrideMode", "UEFI"}})) {
+  for (const StoreAccount &Account : Accounts) {
+    std::string Salt = NewToken();
+    mAccounts.push_back({Account.User, Salt, Sha256Hex(Salt + Account.Password), Account.Role});
+  }
   std::string Token = NewToken();
   mUuid = Token.substr(0, 8) + "-" + Token.substr(8, 4) + "-" + Token.substr(12, 4) + "-" +
           Token.substr(16, 4) + "-" + Token.substr(20, 12);
@@ -62,6 +65,7 @@ StoreResponse RedfishStore::Serve(const StoreRequest &Request) {
     Before = SnapshotLocked();
   }
   StoreResponse Response = Route(Request, Path);
+  RefreshTasks();
   if (!Response.Changed) {
     return Response;
   }
@@ -89,8 +93,12 @@ std::string RedfishStore::TakePersistProblem() {
   return Problem;
 }
 
-const StoreAccount *RedfishStore::FindAccount(const std::string &User) const {
-  for (const StoreAccount &Account : mAccounts) {
+bool RedfishStore::ACCOUNT::Accepts(const std::string &Password) const {
+  return SecretsEqual(PasswordHash, Sha256Hex(Salt + Password));
+}
+
+const RedfishStore::ACCOUNT *RedfishStore::FindAccount(const std::string &User) const {
+  for (const ACCOUNT &Account : mAccounts) {
     if (Account.User == User) {
       return &Account;
     }
@@ -114,7 +122,7 @@ bool RedfishStore::Authenticate(CALL &Call, StoreResponse *Refusal) {
     std::string Hash = Sha256Hex(Request.AuthToken);
     for (SESSION &Session : mSessions) {
       if (SecretsEqual(Session.TokenHash, Hash)) {
-        const StoreAccount *Account = FindAccount(Session.User);
+        const ACCOUNT *Account = FindAccount(Session.User);
         if (Account == nullptr) {
           return Refuse();
         }
@@ -142,8 +150,8 @@ bool RedfishStore::Authenticate(CALL &Call, StoreResponse *Refusal) {
     *Refusal = Failure(401, "NoValidSession");
     return false;
   }
-  const StoreAccount *Account = FindAccount(User);
-  if (Account == nullptr || !SecretsEqual(Account->Password, Pair.substr(Colon + 1))) {
+  const ACCOUNT *Account = FindAccount(User);
+  if (Account == nullptr || !Account->Accepts(Pair.substr(Colon + 1))) {
     NoteFailure(User, Request.Client);
     return Refuse();
   }
@@ -186,12 +194,19 @@ void RedfishStore::PowerOff() {
 
 void RedfishStore::BootStarted() {
   std::lock_guard<std::mutex> Guard(mLock);
+  mBooting = true;
   for (TASK &Task : mTasks) {
     Task.Booted = Task.Booted || !Task.Frozen;
   }
+  Touch();
 }
 
-void RedfishStore::BootEnded() {}
+void RedfishStore::BootEnded() {
+  std::lock_guard<std::mutex> Guard(mLock);
+  mBooting = false;
+  RefreshTasks();
+  Touch();
+}
 
 void RedfishStore::SetInventory(const std::string &Model) {
   std::lock_guard<std::mutex> Guard(mLock);
@@ -223,7 +238,8 @@ std::string RedfishStore::SnapshotLocked() const {
                      {"startTime", Task.StartTime},
                      {"endTime", Task.EndTime},
                      {"booted", Task.Booted},
-                     {"monitorTaken", Task.MonitorTaken}});
+                     {"monitorTaken", Task.MonitorTaken},
+                     {"parameters", Task.Parameters}});
   }
   // Sessions outlive a restart, as a BMC's do; their tokens are kept only
   // as hashes, so the state file gives no one a session.
@@ -235,7 +251,19 @@ std::string RedfishStore::SnapshotLocked() const {
                         {"client", Session.Client},
                         {"created", Session.Created}});
   }
+  Json Accounts = Json::array();
+  for (const ACCOUNT &Account : mAccounts) {
+    Accounts.push_back({{"user", Account.User},
+                        {"salt", Account.Salt},
+                        {"passwordSha256", Account.PasswordHash},
+                        {"role", RoleName(Account.Role)}});
+  }
   return Dump(Json{{"documents", Documents},
+                   {"accounts", Accounts},
+                   {"lockout",
+                    {{"threshold", mLimits.LockoutThreshold},
+                     {"seconds", mLimits.LockoutSeconds},
+                     {"resetSeconds", mLimits.LockoutResetSeconds}}},
                    {"tasks", Tasks},
                    {"nextTask", mNextTask},
                    {"sessions", Sessions},
@@ -262,13 +290,18 @@ bool RedfishStore::RestoreLocked(const std::string &Text) {
       Documents.emplace_back(Pair.at(0).get<std::string>(), Pair.at(1).get<std::string>());
     }
     for (const Json &Task : State.at("tasks")) {
-      TASK Read{Task.at("id").get<uint64_t>(),           Task.at("actionName").get<std::string>(),
-                Task.at("actionUri").get<std::string>(), Task.at("frozen").get<bool>(),
-                Task.at("state").get<std::string>(),     Task.at("message").get<std::string>()};
+      TASK Read;
+      Read.Id = Task.at("id").get<uint64_t>();
+      Read.ActionName = Task.at("actionName").get<std::string>();
+      Read.ActionUri = Task.at("actionUri").get<std::string>();
+      Read.Frozen = Task.at("frozen").get<bool>();
+      Read.State = Task.at("state").get<std::string>();
+      Read.Message = Task.at("message").get<std::string>();
       Read.StartTime = Task.value("startTime", int64_t{0});
       Read.EndTime = Task.value("endTime", int64_t{0});
       Read.Booted = Task.value("booted", false);
       Read.MonitorTaken = Task.value("monitorTaken", false);
+      Read.Parameters = Task.value("parameters", std::string("{}"));
       Tasks.push_back(Read);
     }
     // A session's inactivity counts from the restart.
@@ -277,6 +310,28 @@ bool RedfishStore::RestoreLocked(const std::string &Text) {
           SESSION{Session.at("id").get<std::string>(), Session.at("tokenSha256").get<std::string>(),
                   Session.at("user").get<std::string>(), Session.at("client").get<std::string>(),
                   Session.at("created").get<int64_t>(), Now()});
+    }
+    // The accounts as they were changed (a password, a role) outlive a
+    // restart; a state without them keeps the scenario's.
+    std::vector<ACCOUNT> Accounts = mAccounts;
+    if (State.contains("accounts")) {
+      Accounts.clear();
+      for (const Json &Account : State.at("accounts")) {
+        ROLE Role = ROLE::ReadOnly;
+        if (!ParseRole(Account.at("role").get<std::string>(), &Role)) {
+          return false;
+        }
+        Accounts.push_back({Account.at("user").get<std::string>(),
+                            Account.at("salt").get<std::string>(),
+                            Account.at("passwordSha256").get<std::string>(), Role});
+      }
+    }
+    STORE_LIMITS Limits = mLimits;
+    if (State.contains("lockout")) {
+      const Json &Lockout = State.at("lockout");
+      Limits.LockoutThreshold = Lockout.at("threshold").get<unsigned>();
+      Limits.LockoutSeconds = Lockout.at("seconds").get<unsigned>();
+      Limits.LockoutResetSeconds = Lockout.at("resetSeconds").get<unsigned>();
     }
     uint64_t NextTask = State.at("nextTask").get<uint64_t>();
     uint64_t NextSession = State.value("nextSession", uint64_t{1});
@@ -289,6 +344,8 @@ bool RedfishStore::RestoreLocked(const std::string &Text) {
       return false;
     }
     mDocuments = std::move(Documents);
+    mAccounts = std::move(Accounts);
+    mLimits = Limits;
     mTasks = std::move(Tasks);
     mSessions = std::move(Sessions);
     mNextTask = NextTask;

@@ -49,10 +49,16 @@ struct StoreResponse {
   std::string User;       ///< the account that asked ("" when not authenticated)
   bool Changed = false;   ///< the request changed the store
   std::string ContentType = "application/json;charset=utf-8";
+  /// The methods the URI takes (for Allow on a GET or HEAD).
+  std::string Allow;
 };
 
 /// The predefined roles.
 enum class ROLE { Administrator, Operator, ReadOnly };
+
+/// "Administrator", "Operator", "ReadOnly", and back.
+const char *RoleName(ROLE Role);
+bool ParseRole(const std::string &Name, ROLE *Role);
 
 struct StoreAccount {
   std::string User;
@@ -75,6 +81,11 @@ struct STORE_LIMITS {
   unsigned ClientFailures = 20;       ///< failed logins of one client address ...
   unsigned ClientSeconds = 60;        ///< ... within this window before it waits that long
 };
+
+/// The published JSON schema of an @odata.type ("#Memory.v1_23_0.Memory":
+/// http://redfish.dmtf.org/schemas/v1/Memory.v1_23_0.json), the twin's own
+/// schema for its OEM types; "" for no type.
+std::string SchemaLinkOf(const std::string &Type);
 
 /// The privileges DMTF's privilege registry names, as bits.
 enum PRIVILEGE : unsigned {
@@ -155,6 +166,28 @@ class RedfishStore {
 
   StoreResponse ServeVersion(CALL &Call);
   StoreResponse ServeRoot(CALL &Call);
+  StoreResponse ServeOData(CALL &Call);
+  StoreResponse ServeMetadata(CALL &Call);
+  StoreResponse ServeOemSchema(CALL &Call);
+  StoreResponse ServeRegistries(CALL &Call);
+  StoreResponse ServeRegistryFile(CALL &Call);
+  StoreResponse ServeRegistry(CALL &Call);
+  StoreResponse ServeMemoryCollection(CALL &Call);
+  StoreResponse ServeMemory(CALL &Call);
+  StoreResponse ServeMemoryMetrics(CALL &Call);
+  StoreResponse ServeMemoryDomains(CALL &Call);
+  StoreResponse ServeMemoryDomain(CALL &Call);
+  StoreResponse ServeMemoryChunksCollection(CALL &Call);
+  StoreResponse ServeMemoryChunk(CALL &Call);
+  StoreResponse ServeAccountService(CALL &Call);
+  StoreResponse PatchAccountService(CALL &Call);
+  StoreResponse ServeAccounts(CALL &Call);
+  StoreResponse ServeAccount(CALL &Call);
+  StoreResponse PatchAccount(CALL &Call);
+  StoreResponse ServeRoles(CALL &Call);
+  StoreResponse ServeRole(CALL &Call);
+  StoreResponse ServeMonitor(CALL &Call);
+  StoreResponse CancelMonitor(CALL &Call);
   StoreResponse ServeSystems(CALL &Call);
   StoreResponse ServeSystem(CALL &Call);
   StoreResponse PatchSystem(CALL &Call);
@@ -179,6 +212,16 @@ class RedfishStore {
   StoreResponse PatchDocument(CALL &Call, size_t Index);
 
  private:
+  /// An account as the store keeps it: the password only as a salted
+  /// SHA-256, so that the state file holds no password.
+  struct ACCOUNT {
+    std::string User;
+    std::string Salt;
+    std::string PasswordHash;
+    ROLE Role;
+    /// Whether Password is this account's password (constant time).
+    bool Accepts(const std::string &Password) const;
+  };
   struct SESSION {
     std::string Id;
     std::string TokenHash;  ///< SHA-256 of the token: the token itself is never kept
@@ -192,35 +235,43 @@ class RedfishStore {
     Clock::time_point LockedUntil;
   };
   struct TASK {
-    uint64_t Id;
+    uint64_t Id = 0;
     std::string ActionName;
     std::string ActionUri;
-    bool Frozen;  ///< the state below stays; otherwise it follows ActionStatus
+    bool Frozen = false;  ///< the state below stays; otherwise it follows ActionStatus
     std::string State;
     std::string Message;
     int64_t StartTime = 0;      ///< seconds since the epoch
     int64_t EndTime = 0;        ///< 0 while not ended
     bool Booted = false;        ///< a boot has begun since it was issued
-    bool MonitorTaken = false;  ///< the monitor answered its final response
+    bool MonitorTaken = false;  ///< the monitor gave its final response, or was cancelled
+    std::string Parameters;     ///< the POST's body, as JSON text
   };
 
-  friend class StoreRoutes;
-
   StoreResponse Route(const StoreRequest &Request, const std::string &Path);
+  StoreResponse RouteAndServe(const StoreRequest &Request, const std::string &Path);
+  /// Cache-Control on every answer; Allow and the schema's Link on a GET's.
+  void Decorate(const StoreRequest &Request, StoreResponse *Response) const;
   /// Who asks: the driver, a session or Basic credentials. False with the
   /// refusal in *Refusal.
   bool Authenticate(CALL &Call, StoreResponse *Refusal);
   /// One failed authentication of User from Client; whether it locks.
   void NoteFailure(const std::string &User, const std::string &Client);
   bool Locked(const std::string &User, const std::string &Client);
-  const StoreAccount *FindAccount(const std::string &User) const;
+  const ACCOUNT *FindAccount(const std::string &User) const;
+  std::string AccountBody(size_t Index) const;
+  std::string AccountServiceBody() const;
   void ExpireSessions();
 
   std::string SystemBody() const;
+  /// The system's MemorySummary, from the NVDIMM model.
+  Json MemorySummary() const;
   std::string TaskBody(const TASK &Task) const;
   /// The live task's state from ActionStatus now.
   void TaskStateNow(const TASK &Task, std::string *State, std::string *Message) const;
   TASK *FindTask(const std::string &Id);
+  /// Notes when the live task became final (its EndTime).
+  void RefreshTasks();
   int FindDocument(const std::string &Uri) const;
   /// The action parameter documents' count and bytes, Except one URI.
   void ActionUse(const std::string &Except, size_t *Count, size_t *Bytes) const;
@@ -233,7 +284,7 @@ class RedfishStore {
   std::mutex mLock;
   std::condition_variable mPowerChanged;
   std::vector<std::pair<std::string, std::string>> mDocuments;
-  std::vector<StoreAccount> mAccounts;
+  std::vector<ACCOUNT> mAccounts;
   std::deque<SESSION> mSessions;
   uint64_t mNextSession = 1;
   std::map<std::string, LOCKOUT> mAccountFailures;
@@ -243,6 +294,7 @@ class RedfishStore {
   std::string mDriverToken;
   std::string mUuid;
   bool mPoweredOn = true;
+  bool mBooting = false;  ///< a boot of the host is running
   uint64_t mBootRequests = 0;
   std::string mBootJson;   ///< the system's Boot object
   std::string mInventory;  ///< the NVDIMM model's text ("" before the first boot)

@@ -217,6 +217,8 @@ class Twin {
   void OnAnswered(const HTTP_EXCHANGE &Exchange);
   [[nodiscard]] bool RunBoots(bool Listed, const char *Why);
   void SaveMachine();
+  /// The store's inventory from the NVDIMM component's state text.
+  void ShowInventory(const char *Model);
 
   const ServeOptions &mOptions;
   std::unique_ptr<Scenario> mScenario;
@@ -353,7 +355,14 @@ int Twin::Load() {
       WriteLine(BootLines, "boot " + std::to_string(Boot) + " (" + Why + ")\n");
     }
   });
-  return mOptions.StatePath.empty() || LoadState() ? 0 : 2;
+  if (!mOptions.StatePath.empty() && !LoadState()) {
+    return 2;
+  }
+  // The inventory before the first boot: the model as it starts.
+  char *Model = mRunner->Nvdimm().SaveState();
+  ShowInventory(Model);
+  cJSON_free(Model);
+  return 0;
 }
 
 void Twin::OnAnswered(const HTTP_EXCHANGE &Exchange) {
@@ -440,9 +449,19 @@ void Twin::SaveMachine() {
   }
 }
 
+void Twin::ShowInventory(const char *Model) {
+  if (Model != nullptr) {
+    mStore->SetInventory(Model);
+  }
+}
+
 bool Twin::RunBoots(bool Listed, const char *Why) {
   if (!mQemu) {
     mBoots->RunBoots(Listed, Why);
+    char *Model = mRunner->Nvdimm().SaveState();
+    ShowInventory(Model);
+    cJSON_free(Model);
+    mStore->BootEnded();
     SaveMachine();
     return true;
   }
@@ -450,6 +469,9 @@ bool Twin::RunBoots(bool Listed, const char *Why) {
   std::string Problem;
   bool Ran = mQemu->RunBoots(&Boot, Why, &Problem);
   mBoots->SetLastBoot(Boot);
+  std::string Model = mQemu->NvdimmState();
+  ShowInventory(Model.empty() ? nullptr : Model.c_str());
+  mStore->BootEnded();
   if (!Ran) {
     Fail(3, "qemu: " + Problem);
   }

@@ -6,6 +6,7 @@
 
 #include "server/BaseRegistry.h"
 #include "server/RedfishStore.h"
+#include "server/StoreTypes.h"
 #include "server/StoreUris.h"
 #include "sim/common/MergeObject.h"
 
@@ -101,6 +102,18 @@ StoreResponse RedfishStore::IssueAction(CALL &Call) {
   if (Read != BODY_READ::Object && Read != BODY_READ::Empty) {
     return BodyRefusal();
   }
+  // The driver carries every action out at the next boot: OnReset is the
+  // one apply time there is. The annotation is the service's, not a
+  // parameter the driver reads.
+  auto ApplyTime = Parameters.find("@Redfish.OperationApplyTime");
+  if (ApplyTime != Parameters.end()) {
+    if (*ApplyTime != "OnReset") {
+      return Failure(400, "ActionParameterValueNotInList",
+                     {ApplyTime->is_string() ? ApplyTime->get<std::string>() : Dump(*ApplyTime),
+                      "@Redfish.OperationApplyTime", "VIZ." + ActionName});
+    }
+    Parameters.erase(ApplyTime);
+  }
   int StatusIndex = FindDocument(URI_ACTION_STATUS);
   if (StatusIndex >= 0) {
     Json Status = ParseStored(mDocuments[static_cast<size_t>(StatusIndex)].second);
@@ -144,14 +157,22 @@ StoreResponse RedfishStore::IssueAction(CALL &Call) {
   } else {
     mDocuments.emplace_back(URI_ACTION_STATUS, Status);
   }
-  TASK Task{mNextTask++, ActionName, Path, false, "New", ""};
+  TASK Task;
+  Task.Id = mNextTask++;
+  Task.ActionName = ActionName;
+  Task.ActionUri = Path;
+  Task.Frozen = false;
+  Task.State = "New";
   Task.StartTime = static_cast<int64_t>(std::time(nullptr));
+  Task.Parameters = Dump(Parameters);
   mTasks.push_back(Task);
+  // 202 with the task monitor to follow, and the task itself.
   StoreResponse Response;
   Response.Code = 202;
   Response.Changed = true;
   Response.Body = TaskBody(mTasks.back());
-  Response.Headers.emplace_back("Location",
-                                std::string(URI_TASKS) + "/" + std::to_string(mTasks.back().Id));
+  Response.Headers.emplace_back(
+      "Location", std::string(URI_TASK_MONITORS) + "/" + std::to_string(mTasks.back().Id));
+  Response.Headers.emplace_back("Retry-After", "1");
   return Response;
 }

@@ -26,23 +26,51 @@ constexpr unsigned COMPONENTS = PRIVILEGE_CONFIGURE_COMPONENTS;
 constexpr unsigned MANAGER = PRIVILEGE_CONFIGURE_MANAGER;
 constexpr unsigned SELF = PRIVILEGE_CONFIGURE_SELF;
 
+constexpr unsigned USERS = PRIVILEGE_CONFIGURE_USERS;
+
+// Privileges as DMTF's privilege registry (Redfish 1.8.0) maps them; the
+// handlers of routes that ConfigureSelf opens check that the resource is
+// the caller's own.
 const ROUTE ROUTES[] = {
     {"/redfish", "GET", PRIVILEGE_NONE, &STORE::ServeVersion},
     {"/redfish/v1", "GET", PRIVILEGE_NONE, &STORE::ServeRoot},
+    {"/redfish/v1/odata", "GET", PRIVILEGE_NONE, &STORE::ServeOData},
+    {"/redfish/v1/$metadata", "GET", PRIVILEGE_NONE, &STORE::ServeMetadata},
+    {"/redfish/v1/Schemas/Velk_v1.xml", "GET", PRIVILEGE_NONE, &STORE::ServeOemSchema},
     {"/redfish/v1/SessionService/Sessions", "POST", PRIVILEGE_NONE, &STORE::Login},
-    {"/redfish/v1/SessionService/Sessions/Members", "POST", PRIVILEGE_NONE, &STORE::Login},
     {"/redfish/v1/Systems", "GET", LOGIN, &STORE::ServeSystems},
     {"/redfish/v1/Systems/Self", "GET", LOGIN, &STORE::ServeSystem},
     {"/redfish/v1/Systems/Self", "PATCH", COMPONENTS, &STORE::PatchSystem},
     {"/redfish/v1/Systems/Self/Actions/ComputerSystem.Reset", "POST", COMPONENTS, &STORE::Reset},
+    {"/redfish/v1/Systems/Self/Memory", "GET", LOGIN, &STORE::ServeMemoryCollection},
+    {"/redfish/v1/Systems/Self/Memory/{}", "GET", LOGIN, &STORE::ServeMemory},
+    {"/redfish/v1/Systems/Self/Memory/{}/MemoryMetrics", "GET", LOGIN, &STORE::ServeMemoryMetrics},
+    {"/redfish/v1/Systems/Self/MemoryDomains", "GET", LOGIN, &STORE::ServeMemoryDomains},
+    {"/redfish/v1/Systems/Self/MemoryDomains/{}", "GET", LOGIN, &STORE::ServeMemoryDomain},
+    {"/redfish/v1/Systems/Self/MemoryDomains/{}/MemoryChunks", "GET", LOGIN,
+     &STORE::ServeMemoryChunksCollection},
+    {"/redfish/v1/Systems/Self/MemoryDomains/{}/MemoryChunks/{}", "GET", LOGIN,
+     &STORE::ServeMemoryChunk},
     {"/redfish/v1/SessionService", "GET", LOGIN, &STORE::ServeSessionService},
     {"/redfish/v1/SessionService", "PATCH", MANAGER, &STORE::PatchSessionService},
     {"/redfish/v1/SessionService/Sessions", "GET", LOGIN, &STORE::ServeSessions},
-    {"/redfish/v1/SessionService/Sessions/{}", "GET", LOGIN, &STORE::ServeSession},
+    {"/redfish/v1/SessionService/Sessions/{}", "GET", MANAGER | SELF, &STORE::ServeSession},
     {"/redfish/v1/SessionService/Sessions/{}", "DELETE", MANAGER | SELF, &STORE::Logout},
+    {"/redfish/v1/AccountService", "GET", LOGIN, &STORE::ServeAccountService},
+    {"/redfish/v1/AccountService", "PATCH", USERS, &STORE::PatchAccountService},
+    {"/redfish/v1/AccountService/Accounts", "GET", LOGIN, &STORE::ServeAccounts},
+    {"/redfish/v1/AccountService/Accounts/{}", "GET", MANAGER | USERS | SELF, &STORE::ServeAccount},
+    {"/redfish/v1/AccountService/Accounts/{}", "PATCH", USERS | SELF, &STORE::PatchAccount},
+    {"/redfish/v1/AccountService/Roles", "GET", LOGIN, &STORE::ServeRoles},
+    {"/redfish/v1/AccountService/Roles/{}", "GET", LOGIN, &STORE::ServeRole},
     {"/redfish/v1/TaskService", "GET", LOGIN, &STORE::ServeTaskService},
     {"/redfish/v1/TaskService/Tasks", "GET", LOGIN, &STORE::ServeTasks},
     {"/redfish/v1/TaskService/Tasks/{}", "GET", LOGIN, &STORE::ServeTask},
+    {"/redfish/v1/TaskService/TaskMonitors/{}", "GET", LOGIN, &STORE::ServeMonitor},
+    {"/redfish/v1/TaskService/TaskMonitors/{}", "DELETE", COMPONENTS, &STORE::CancelMonitor},
+    {"/redfish/v1/Registries", "GET", LOGIN, &STORE::ServeRegistries},
+    {"/redfish/v1/Registries/{}", "GET", LOGIN, &STORE::ServeRegistryFile},
+    {"/redfish/v1/Registries/{}/{}", "GET", LOGIN, &STORE::ServeRegistry},
 };
 
 /// The methods HTTP defines; any other is 501.
@@ -133,6 +161,38 @@ std::string RouteAllow(const std::string &Path) {
 }
 
 StoreResponse RedfishStore::Route(const StoreRequest &Request, const std::string &Path) {
+  StoreResponse Response = RouteAndServe(Request, Path);
+  Decorate(Request, &Response);
+  return Response;
+}
+
+void RedfishStore::Decorate(const StoreRequest &Request, StoreResponse *Response) const {
+  Response->Headers.emplace_back("Cache-Control", "no-cache");
+  bool Read = Request.Method == "GET" || Request.Method == "HEAD";
+  if (!Read || Response->Code >= 400) {
+    return;
+  }
+  bool HasAllow = false;
+  for (const auto &Header : Response->Headers) {
+    HasAllow = HasAllow || Header.first == "Allow";
+  }
+  if (!HasAllow && !Response->Allow.empty()) {
+    Response->Headers.emplace_back("Allow", Response->Allow);
+  }
+  if (Response->Body.empty() || Response->ContentType.find("json") == std::string::npos) {
+    return;
+  }
+  Json Body = ParseStored(Response->Body);
+  std::string Schema =
+      Body.is_object() && Body.contains("@odata.type") && Body["@odata.type"].is_string()
+          ? SchemaLinkOf(Body["@odata.type"].get<std::string>())
+          : "";
+  if (!Schema.empty()) {
+    Response->Headers.emplace_back("Link", "<" + Schema + ">; rel=describedby");
+  }
+}
+
+StoreResponse RedfishStore::RouteAndServe(const StoreRequest &Request, const std::string &Path) {
   bool Known = false;
   for (const char *Method : KNOWN_METHODS) {
     Known = Known || Request.Method == Method;
@@ -140,10 +200,24 @@ StoreResponse RedfishStore::Route(const StoreRequest &Request, const std::string
   if (!Known) {
     return Failure(501, "GeneralError");
   }
+  // The service speaks OData 4.0; a client that asks for another version is
+  // refused before anything else.
+  std::string Version = Request.ODataVersion;
+  Version.erase(0, Version.find_first_not_of(" \t"));
+  Version.erase(Version.find_last_not_of(" \t") + 1);
+  if (!Version.empty() && Version != "4.0") {
+    return Failure(412, "HeaderInvalid", {"OData-Version: " + Request.ODataVersion});
+  }
   // HEAD is GET without the body.
   const std::string Method = Request.Method == "HEAD" ? "GET" : Request.Method;
-  CALL Call{Request, Path, {}, "", false, ROLE::Administrator, ""};
-  std::vector<std::string> Segments = Split(Path);
+  // A POST to a collection's Members is a POST to the collection.
+  std::string Target = Path;
+  if (Method == "POST" && Target.size() > 8 &&
+      Target.compare(Target.size() - 8, 8, "/Members") == 0) {
+    Target.resize(Target.size() - 8);
+  }
+  CALL Call{Request, Target, {}, "", false, ROLE::Administrator, ""};
+  std::vector<std::string> Segments = Split(Target);
   std::vector<std::string> Captured;
   const ROUTE *Chosen = nullptr;
   std::vector<std::string> Methods;
@@ -160,7 +234,9 @@ StoreResponse RedfishStore::Route(const StoreRequest &Request, const std::string
     }
   }
   if (Chosen != nullptr && Chosen->Privileges == PRIVILEGE_NONE) {
-    return (this->*Chosen->Handle)(Call);
+    StoreResponse Open = (this->*Chosen->Handle)(Call);
+    Open.Allow = AllowOf(Methods);
+    return Open;
   }
   if (Chosen == nullptr && !Methods.empty() && AllOpen) {
     return NotAllowed(AllowOf(Methods));
@@ -173,40 +249,46 @@ StoreResponse RedfishStore::Route(const StoreRequest &Request, const std::string
   const unsigned Held = Call.ByDriver ? ~0u : RolePrivileges(Call.Role);
   auto Permitted = [Held](unsigned Needed) { return (Held & Needed) != 0; };
   StoreResponse Response = [&]() -> StoreResponse {
-    if (StartsWith(Path, URI_ACTION_PREFIX) && Method == "POST") {
+    if (StartsWith(Target, URI_ACTION_PREFIX) && Method == "POST") {
       return Permitted(PRIVILEGE_CONFIGURE_COMPONENTS) ? IssueAction(Call)
                                                        : Failure(403, "InsufficientPrivilege");
     }
-    int Index = FindDocument(Path);
+    int Index = FindDocument(Target);
+    bool IsAction = StartsWith(Target, URI_ACTION_PREFIX);
     if (Index >= 0) {
       if (Method == "GET") {
-        return ServeDocument(Call, static_cast<size_t>(Index));
+        StoreResponse Document = ServeDocument(Call, static_cast<size_t>(Index));
+        Document.Allow = IsAction ? "GET, HEAD, POST, PATCH" : "GET, HEAD, PATCH";
+        return Document;
       }
       if (Method == "PATCH") {
         return Permitted(PRIVILEGE_CONFIGURE_COMPONENTS)
                    ? PatchDocument(Call, static_cast<size_t>(Index))
                    : Failure(403, "InsufficientPrivilege");
       }
-      return NotAllowed(StartsWith(Path, URI_ACTION_PREFIX) ? "GET, HEAD, POST, PATCH"
-                                                            : "GET, HEAD, PATCH");
+      return NotAllowed(IsAction ? "GET, HEAD, POST, PATCH" : "GET, HEAD, PATCH");
     }
     if (Chosen != nullptr) {
-      return Permitted(Chosen->Privileges) ? (this->*Chosen->Handle)(Call)
-                                           : Failure(403, "InsufficientPrivilege");
+      if (!Permitted(Chosen->Privileges)) {
+        return Failure(403, "InsufficientPrivilege");
+      }
+      StoreResponse Served = (this->*Chosen->Handle)(Call);
+      Served.Allow = AllowOf(Methods);
+      return Served;
     }
     if (!Methods.empty()) {
       return NotAllowed(AllowOf(Methods));
     }
-    if (StartsWith(Path, URI_SYSTEM_ACTIONS)) {
+    if (StartsWith(Target, URI_SYSTEM_ACTIONS)) {
       if (Method == "POST") {
-        return Failure(400, "ActionNotSupported", {Path.substr(sizeof(URI_SYSTEM_ACTIONS) - 1)});
+        return Failure(400, "ActionNotSupported", {Target.substr(sizeof(URI_SYSTEM_ACTIONS) - 1)});
       }
-      if (StartsWith(Path, URI_ACTION_PREFIX)) {
-        return Failure(404, "ResourceNotFound", {"ActionParameters", Path});
+      if (IsAction) {
+        return Failure(404, "ResourceNotFound", {"VelkActionParameters", Target});
       }
       return NotAllowed("POST");
     }
-    return Failure(404, "ResourceNotFound", {"Resource", Path});
+    return Failure(404, "ResourceNotFound", {"Resource", Target});
   }();
   Response.ByDriver = Call.ByDriver;
   Response.User = Call.User;

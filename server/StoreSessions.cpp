@@ -5,6 +5,7 @@
 
 #include "server/BaseRegistry.h"
 #include "server/RedfishStore.h"
+#include "server/StoreTypes.h"
 #include "server/StoreUris.h"
 
 namespace {
@@ -55,7 +56,8 @@ void RedfishStore::NoteFailure(const std::string &User, const std::string &Clien
   // up), and a locked one is not locked for longer by what it refuses.
   auto Known = mAccountFailures.find(User);
   bool AlreadyLocked = Known != mAccountFailures.end() && Now < Known->second.LockedUntil;
-  if (FindAccount(User) != nullptr && !AlreadyLocked) {
+  bool Locking = mLimits.LockoutThreshold != 0 && mLimits.LockoutSeconds != 0;
+  if (FindAccount(User) != nullptr && !AlreadyLocked && Locking) {
     LOCKOUT &Account = mAccountFailures[User];
     Account.Failures.push_back(Now);
     if (Reached(&Account.Failures, mLimits.LockoutResetSeconds, mLimits.LockoutThreshold, Now)) {
@@ -81,11 +83,10 @@ void RedfishStore::NoteFailure(const std::string &User, const std::string &Clien
 }
 
 StoreResponse RedfishStore::ServeSessionService(CALL &Call) {
-  Json Body = {
-      {"@odata.id", URI_SESSION_SERVICE}, {"@odata.type", "#SessionService.v1_1_8.SessionService"},
-      {"Id", "SessionService"},           {"Name", "Session Service"},
-      {"ServiceEnabled", true},           {"SessionTimeout", mLimits.SessionTimeout},
-      {"Sessions", Link(URI_SESSIONS)}};
+  Json Body = {{"@odata.id", URI_SESSION_SERVICE}, {"@odata.type", TYPE_SESSION_SERVICE},
+               {"Id", "SessionService"},           {"Name", "Session Service"},
+               {"ServiceEnabled", true},           {"SessionTimeout", mLimits.SessionTimeout},
+               {"Sessions", Link(URI_SESSIONS)}};
   return Generated(Call, Dump(Body));
 }
 
@@ -134,7 +135,7 @@ StoreResponse RedfishStore::ServeSessions(CALL &Call) {
     Members.push_back(Link(std::string(URI_SESSIONS) + "/" + Session.Id));
   }
   Json Body = {{"@odata.id", URI_SESSIONS},
-               {"@odata.type", "#SessionCollection.SessionCollection"},
+               {"@odata.type", TYPE_SESSION_COLLECTION},
                {"Name", "Session Collection"},
                {"Members@odata.count", Members.size()},
                {"Members", Members}};
@@ -169,8 +170,8 @@ StoreResponse RedfishStore::Login(CALL &Call) {
     NoteFailure(User, Client);
     return Refuse();
   }
-  const StoreAccount *Account = FindAccount(User);
-  if (Account == nullptr || !SecretsEqual(Account->Password, Body["Password"].get<std::string>())) {
+  const ACCOUNT *Account = FindAccount(User);
+  if (Account == nullptr || !Account->Accepts(Body["Password"].get<std::string>())) {
     NoteFailure(User, Client);
     return Refuse();
   }
@@ -192,10 +193,12 @@ StoreResponse RedfishStore::Login(CALL &Call) {
   Response.User = User;
   Response.Changed = true;
   Response.Body = Dump(Json{{"@odata.id", Uri},
-                            {"@odata.type", "#Session.v1_3_0.Session"},
+                            {"@odata.type", TYPE_SESSION},
                             {"Id", Session.Id},
                             {"Name", "User Session"},
-                            {"UserName", User}});
+                            {"UserName", User},
+                            {"Password", nullptr},
+                            {"SessionType", "Redfish"}});
   Response.Headers.emplace_back("X-Auth-Token", Token);
   Response.Headers.emplace_back("Location", Uri);
   mSessions.push_back(std::move(Session));
@@ -207,9 +210,15 @@ StoreResponse RedfishStore::ServeSession(CALL &Call) {
   const std::string &Id = Call.Segments[0];
   for (const SESSION &Session : mSessions) {
     if (Session.Id == Id) {
-      Json Body = {{"@odata.id", Call.Path},   {"@odata.type", "#Session.v1_3_0.Session"},
+      // ConfigureSelf opens one's own session only.
+      bool Own = Session.Id == Call.SessionId || Session.User == Call.User;
+      if (!Own && !Call.ByDriver && Call.Role != ROLE::Administrator) {
+        return Failure(403, "InsufficientPrivilege");
+      }
+      Json Body = {{"@odata.id", Call.Path},   {"@odata.type", TYPE_SESSION},
                    {"Id", Session.Id},         {"Name", "User Session"},
-                   {"UserName", Session.User}, {"CreatedTime", Iso8601(Session.Created)}};
+                   {"UserName", Session.User}, {"Password", nullptr},
+                   {"SessionType", "Redfish"}, {"CreatedTime", Iso8601(Session.Created)}};
       if (!Session.Client.empty()) {
         Body["ClientOriginIPAddress"] = Session.Client;
       }

@@ -2,6 +2,7 @@
 // reset that boots the host.
 #include "server/BaseRegistry.h"
 #include "server/RedfishStore.h"
+#include "server/StoreTypes.h"
 #include "server/StoreUris.h"
 
 namespace {
@@ -29,18 +30,26 @@ std::string RedfishStore::SystemBody() const {
   for (const char *Type : RESET_TYPES) {
     ResetAction["ResetType@Redfish.AllowableValues"].push_back(Type);
   }
+  // The driver carries every action out at the next boot: OnReset is the
+  // apply time each one supports.
   Json Oem = Json::object();
   for (const char *Name : ACTION_NAMES) {
-    Oem[std::string("#VIZ.") + Name] = {{"target", std::string(URI_ACTION_PREFIX) + Name}};
+    Oem[std::string("#VIZ.") + Name] = {
+        {"target", std::string(URI_ACTION_PREFIX) + Name},
+        {"@Redfish.OperationApplyTimeSupport", {{"SupportedValues", Json::array({"OnReset"})}}}};
   }
   Json Body = {{"@odata.id", URI_SYSTEM},
-               {"@odata.type", "#ComputerSystem.v1_13_0.ComputerSystem"},
+               {"@odata.type", TYPE_SYSTEM},
                {"Id", "Self"},
                {"Name", "Emulated host"},
                {"SystemType", "Physical"},
+               {"UUID", mUuid},
                {"PowerState", mPoweredOn ? "On" : "Off"},
                {"Status", {{"State", "Enabled"}, {"Health", "OK"}}},
                {"Boot", ParseStored(mBootJson)},
+               {"MemorySummary", MemorySummary()},
+               {"Memory", Link(URI_MEMORY)},
+               {"MemoryDomains", Link(URI_MEMORY_DOMAINS)},
                {"Actions", {{"#ComputerSystem.Reset", ResetAction}, {"Oem", Oem}}},
                {"Oem", {{"Velk", {{"ActionStatus", Link(URI_ACTION_STATUS)}}}}}};
   return Dump(Body);
@@ -48,7 +57,7 @@ std::string RedfishStore::SystemBody() const {
 
 StoreResponse RedfishStore::ServeSystems(CALL &Call) {
   Json Body = {{"@odata.id", URI_SYSTEMS},
-               {"@odata.type", "#ComputerSystemCollection.ComputerSystemCollection"},
+               {"@odata.type", TYPE_SYSTEM_COLLECTION},
                {"Name", "Computer System Collection"},
                {"Members@odata.count", 1},
                {"Members", Json::array({Link(URI_SYSTEM)})}};

@@ -1,14 +1,36 @@
-// Tasks: one per issued action, whose state follows ActionStatus until the
-// next action is issued.
+// Tasks and their monitors: one task per issued action. Its state follows
+// ActionStatus and the host's boots: New until a boot begins, Running while
+// the boot that carries it out runs (and while the action is Inprogress,
+// as CreateGoal is between its two boots), Pending when a boot ended without
+// carrying it out, Completed or Exception at the end, Cancelled when a DELETE
+// of its monitor came before any boot. The monitor answers 202 with the task
+// until the action is final, then the final response once, then 404.
 #include <ctime>
 
 #include "server/BaseRegistry.h"
 #include "server/RedfishStore.h"
+#include "server/StoreTypes.h"
 #include "server/StoreUris.h"
 
 namespace {
 
 Json Link(const std::string &Uri) { return Json{{"@odata.id", Uri}}; }
+
+std::string Iso8601(int64_t Seconds) {
+  time_t Time = static_cast<time_t>(Seconds);
+  tm Parts = {};
+  gmtime_r(&Time, &Parts);
+  char Text[32];
+  std::strftime(Text, sizeof(Text), "%Y-%m-%dT%H:%M:%S+00:00", &Parts);
+  return Text;
+}
+
+bool Final(const std::string &State) {
+  return State == "Completed" || State == "Exception" || State == "Cancelled";
+}
+
+/// How often a client polling a monitor should come back, in seconds.
+constexpr char RETRY_AFTER[] = "1";
 
 }  // namespace
 
@@ -36,41 +58,81 @@ void RedfishStore::TaskStateNow(const TASK &Task, std::string *State, std::strin
   }
   Json Value = Status.value("Status", Json());
   std::string Text = Value.is_string() ? Value.get<std::string>() : "";
-  *State = Text == "Issued"       ? "New"
-           : Text == "Inprogress" ? "Running"
-           : Text == "Success"    ? "Completed"
-           : Text == "Failed"     ? "Exception"
+  if (Text == "Issued") {
+    *State = mBooting && Task.Booted ? "Running" : Task.Booted ? "Pending" : "New";
+  } else {
+    *State = Text == "Inprogress" ? "Running"
+             : Text == "Success"  ? "Completed"
+             : Text == "Failed"   ? "Exception"
                                   : "Pending";
+  }
   Json StatusMessage = Status.value("StatusMessage", Json());
   *Message = StatusMessage.is_string() ? StatusMessage.get<std::string>() : "";
+}
+
+void RedfishStore::RefreshTasks() {
+  for (TASK &Task : mTasks) {
+    if (Task.Frozen || Task.EndTime != 0) {
+      continue;
+    }
+    std::string State;
+    std::string Message;
+    TaskStateNow(Task, &State, &Message);
+    if (Final(State)) {
+      Task.EndTime = static_cast<int64_t>(std::time(nullptr));
+    }
+  }
 }
 
 std::string RedfishStore::TaskBody(const TASK &Task) const {
   std::string State;
   std::string Message;
   TaskStateNow(Task, &State, &Message);
-  std::string Uri = std::string(URI_TASKS) + "/" + std::to_string(Task.Id);
+  std::string Id = std::to_string(Task.Id);
   Json Messages = Json::array();
-  if (!Message.empty()) {
-    Json Entry = BaseMessageObject(State == "Exception" ? "GeneralError" : "Success", {});
-    Entry["Message"] = Message;
-    Messages.push_back(Entry);
+  if (State == "Running") {
+    Messages.push_back(RegistryMessageObject("TaskEvent", "TaskStarted", {Id}));
+  } else if (Final(State)) {
+    Messages.push_back(RegistryMessageObject("TaskEvent",
+                                             State == "Completed"   ? "TaskCompletedOK"
+                                             : State == "Exception" ? "TaskAborted"
+                                                                    : "TaskCancelled",
+                                             {Id}));
   }
-  Json Body = {{"@odata.id", Uri},
-               {"@odata.type", "#Task.v1_4_3.Task"},
-               {"Id", std::to_string(Task.Id)},
+  if (!Message.empty()) {
+    Messages.push_back(RegistryMessageObject(
+        "VelkAction", State == "Exception" ? "ActionFailed" : "ActionSucceeded", {Message}));
+  }
+  Json Body = {{"@odata.id", std::string(URI_TASKS) + "/" + Id},
+               {"@odata.type", TYPE_TASK},
+               {"Id", Id},
                {"Name", "VIZ." + Task.ActionName},
                {"TaskState", State},
-               {"TaskStatus", State == "Exception" || State == "Cancelled" ? "Critical" : "OK"},
-               {"Messages", Messages},
-               {"Payload", {{"TargetUri", Task.ActionUri}, {"HttpOperation", "POST"}}}};
+               {"TaskMonitor", std::string(URI_TASK_MONITORS) + "/" + Id},
+               {"StartTime", Iso8601(Task.StartTime)}};
+  if (Final(State)) {
+    Body["EndTime"] = Iso8601(Task.EndTime != 0 ? Task.EndTime : std::time(nullptr));
+    Body["TaskStatus"] = State == "Completed"   ? "OK"
+                         : State == "Exception" ? "Critical"
+                                                : "Warning";
+  }
+  Body["Messages"] = Messages;
+  Body["HidePayload"] = false;
+  Body["Payload"] = {
+      {"TargetUri", Task.ActionUri}, {"HttpOperation", "POST"}, {"JsonBody", Task.Parameters}};
   return Dump(Body);
 }
 
 StoreResponse RedfishStore::ServeTaskService(CALL &Call) {
-  Json Body = {{"@odata.id", URI_TASK_SERVICE}, {"@odata.type", "#TaskService.v1_1_5.TaskService"},
-               {"Id", "TaskService"},           {"Name", "Task Service"},
-               {"ServiceEnabled", true},        {"Tasks", Link(URI_TASKS)}};
+  Json Body = {{"@odata.id", URI_TASK_SERVICE},
+               {"@odata.type", TYPE_TASK_SERVICE},
+               {"Id", "TaskService"},
+               {"Name", "Task Service"},
+               {"ServiceEnabled", true},
+               {"CompletedTaskOverWritePolicy", "Oldest"},
+               {"LifeCycleEventOnTaskStateChange", false},
+               {"DateTime", Iso8601(std::time(nullptr))},
+               {"Tasks", Link(URI_TASKS)}};
   return Generated(Call, Dump(Body));
 }
 
@@ -80,7 +142,7 @@ StoreResponse RedfishStore::ServeTasks(CALL &Call) {
     Members.push_back(Link(std::string(URI_TASKS) + "/" + std::to_string(Task.Id)));
   }
   Json Body = {{"@odata.id", URI_TASKS},
-               {"@odata.type", "#TaskCollection.TaskCollection"},
+               {"@odata.type", TYPE_TASK_COLLECTION},
                {"Name", "Task Collection"},
                {"Members@odata.count", Members.size()},
                {"Members", Members}};
@@ -93,4 +155,74 @@ StoreResponse RedfishStore::ServeTask(CALL &Call) {
     return Failure(404, "ResourceNotFound", {"Task", Call.Segments[0]});
   }
   return Generated(Call, TaskBody(*Task));
+}
+
+StoreResponse RedfishStore::ServeMonitor(CALL &Call) {
+  TASK *Task = FindTask(Call.Segments[0]);
+  if (Task == nullptr || Task->MonitorTaken) {
+    return Failure(404, "ResourceNotFound", {"TaskMonitor", Call.Segments[0]});
+  }
+  std::string State;
+  std::string Message;
+  TaskStateNow(*Task, &State, &Message);
+  StoreResponse Response;
+  if (!Final(State)) {
+    Response.Code = 202;
+    Response.Body = TaskBody(*Task);
+    Response.Headers.emplace_back("Location", Call.Path);
+    Response.Headers.emplace_back("Retry-After", RETRY_AFTER);
+    return Response;
+  }
+  // The action's outcome, once: what its POST would have answered had the
+  // platform carried it out at once.
+  Task->MonitorTaken = true;
+  Touch();
+  if (State == "Completed") {
+    Json Messages = Json::array({RegistryMessageObject("Base", "Success", {})});
+    if (!Message.empty()) {
+      Messages.push_back(RegistryMessageObject("VelkAction", "ActionSucceeded", {Message}));
+    }
+    Response.Body = Dump(Json{{"@Message.ExtendedInfo", Messages}});
+    return Response;
+  }
+  Json Failed =
+      RegistryMessageObject("VelkAction", State == "Cancelled" ? "ActionCancelled" : "ActionFailed",
+                            {State == "Cancelled" ? "VIZ." + Task->ActionName : Message});
+  Response.Code = State == "Cancelled" ? 409 : 400;
+  Response.Body = Dump(Json{{"error",
+                             {{"code", Failed["MessageId"]},
+                              {"message", Failed["Message"]},
+                              {"@Message.ExtendedInfo", Json::array({Failed})}}}});
+  return Response;
+}
+
+StoreResponse RedfishStore::CancelMonitor(CALL &Call) {
+  TASK *Task = FindTask(Call.Segments[0]);
+  if (Task == nullptr || Task->MonitorTaken) {
+    return Failure(404, "ResourceNotFound", {"TaskMonitor", Call.Segments[0]});
+  }
+  std::string State;
+  std::string Message;
+  TaskStateNow(*Task, &State, &Message);
+  // Only an action no boot has begun to carry out can be called back: the
+  // driver may be reading it already.
+  if (State != "New") {
+    return Failure(409, "ResourceInUse");
+  }
+  int Index = FindDocument(URI_ACTION_STATUS);
+  Json Status = ParseStored(mDocuments[static_cast<size_t>(Index)].second);
+  Json Cancelled =
+      RegistryMessageObject("VelkAction", "ActionCancelled", {"VIZ." + Task->ActionName});
+  Status["Status"] = "Failed";
+  Status["StatusMessage"] = Cancelled["Message"];
+  mDocuments[static_cast<size_t>(Index)].second = Dump(Status);
+  Task->Frozen = true;
+  Task->State = "Cancelled";
+  Task->Message = "";
+  Task->EndTime = static_cast<int64_t>(std::time(nullptr));
+  Task->MonitorTaken = true;
+  StoreResponse Response;
+  Response.Code = 204;
+  Response.Changed = true;
+  return Response;
 }

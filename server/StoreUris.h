@@ -15,6 +15,13 @@ constexpr char URI_SESSION_SERVICE[] = "/redfish/v1/SessionService";
 constexpr char URI_SESSIONS[] = "/redfish/v1/SessionService/Sessions";
 constexpr char URI_TASK_SERVICE[] = "/redfish/v1/TaskService";
 constexpr char URI_TASKS[] = "/redfish/v1/TaskService/Tasks";
+constexpr char URI_TASK_MONITORS[] = "/redfish/v1/TaskService/TaskMonitors";
+constexpr char URI_ACCOUNT_SERVICE[] = "/redfish/v1/AccountService";
+constexpr char URI_ACCOUNTS[] = "/redfish/v1/AccountService/Accounts";
+constexpr char URI_ROLES[] = "/redfish/v1/AccountService/Roles";
+constexpr char URI_REGISTRIES[] = "/redfish/v1/Registries";
+constexpr char URI_MEMORY[] = "/redfish/v1/Systems/Self/Memory";
+constexpr char URI_MEMORY_DOMAINS[] = "/redfish/v1/Systems/Self/MemoryDomains";
 
 /// The five actions the driver carries out.
 constexpr const char *ACTION_NAMES[] = {"CreateGoal", "CreateNamespace", "DeleteNamespace",

@@ -93,7 +93,7 @@ EFI_STATUS NvdimmParseTests(const CHAR8 *Tests, UINT8 *Set, NvdimmMessage &Error
 }
 
 EFI_STATUS NvdimmModel::RunDiagnostics(bool AllDimms, UINT16 DimmId, UINT8 Tests,
-                                       NvdimmMessage &Result) const {
+                                       NvdimmMessage &Result) {
   UINTN First = 0;
   UINTN Last = ModuleCount;
   if (!AllDimms) {
@@ -112,8 +112,10 @@ EFI_STATUS NvdimmModel::RunDiagnostics(bool AllDimms, UINT16 DimmId, UINT8 Tests
   AddTestNames(Result, Tests, ",");
   Result.Add(":");
   for (UINTN Index = First; Index < Last; Index++) {
-    const NvdimmModule &Module = Modules[Index];
+    NvdimmModule &Module = Modules[Index];
     UINT8 Failed = static_cast<UINT8>(Module.FailingTests & Tests);
+    Module.Diagnosed = Tests;
+    Module.DiagnosedFailed = Failed;
     Result.Add(Index == First ? " DIMM " : "; DIMM ").AddHex(Module.Id);
     if (Failed == 0) {
       Result.Add(" passed");

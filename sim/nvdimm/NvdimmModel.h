@@ -43,6 +43,10 @@ struct NvdimmModule {
   bool GoalPending;    ///< the pending goal applies to it at the next boot
   UINT8 FailingTests;  ///< NVDIMM_TEST_* bits that report a failure
   UINT64 CapacityMiB;
+  /// The tests its last diagnostics ran (0: never diagnosed), and those of
+  /// them that failed.
+  UINT8 Diagnosed = 0;
+  UINT8 DiagnosedFailed = 0;
 };
 
 struct NvdimmRegion {
@@ -134,10 +138,11 @@ struct NvdimmModel {
   [[nodiscard]] EFI_STATUS EraseModule(UINTN Index, NvdimmMessage &Error);
   /// Runs the test set on all modules or on module DimmId, writing the
   /// outcome ("Diagnostics Quick,Fw: DIMM 0x0001 passed; ...") or the reason
-  /// for not running into Result. EFI_SUCCESS when every test passed,
-  /// EFI_DEVICE_ERROR when one failed, EFI_NOT_FOUND for no such module.
+  /// for not running into Result, and noting on each module tested what ran
+  /// and what failed. EFI_SUCCESS when every test passed, EFI_DEVICE_ERROR
+  /// when one failed, EFI_NOT_FOUND for no such module.
   [[nodiscard]] EFI_STATUS RunDiagnostics(bool AllDimms, UINT16 DimmId, UINT8 Tests,
-                                          NvdimmMessage &Result) const;
+                                          NvdimmMessage &Result);
 
   /// Reads a model written as JSON (the scenario's "nvdimm.model" and the
   /// saved state share this form) into *this; *this is unspecified on

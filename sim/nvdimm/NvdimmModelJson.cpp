@@ -11,8 +11,9 @@
 namespace {
 
 const CHAR8 *const mModelMembers[] = {"modules", "regions", "namespaces", "goal"};
-const CHAR8 *const mModuleMembers[] = {"id",  "socket", "capacityMiB",
-                                       "pcd", "locked", "failingTests"};
+const CHAR8 *const mModuleMembers[] = {"id",     "socket",       "capacityMiB", "pcd",
+                                       "locked", "failingTests", "diagnosed"};
+const CHAR8 *const mDiagnosedMembers[] = {"tests", "failed"};
 const CHAR8 *const mRegionMembers[] = {"id", "modules", "capacityMiB"};
 const CHAR8 *const mNamespaceMembers[] = {"id", "region", "name", "capacityMiB", "mode"};
 const CHAR8 *const mGoalMembers[] = {"configurationLevel", "memoryMode", "reserved",
@@ -54,6 +55,51 @@ bool ReadModuleSet(const cJSON *Object, const NvdimmModel &Model, const NvdimmJs
   return true;
 }
 
+/// Reads the array Name of test names (absent: none) into a set of test bits.
+bool ReadTestList(const cJSON *Object, const CHAR8 *Name, const NvdimmJsonPath &Path, UINT8 *Set,
+                  NvdimmMessage &Error) {
+  const cJSON *Tests = nullptr;
+  if (!NvdimmJsonReadArray(Object, Name, 5, &Tests, Path, Error)) {
+    return false;
+  }
+  *Set = 0;
+  NvdimmJsonPath TestsPath = {&Path, Name, 0};
+  UINTN Position = 0;
+  for (const cJSON *Item = Tests != nullptr ? Tests->child : nullptr; Item != nullptr;
+       Item = Item->next, Position++) {
+    UINT8 Test = 0;
+    const CHAR8 *Text = cJSON_IsString(Item) ? Item->valuestring : nullptr;
+    if (!NvdimmParseTestName(Text, NvdimmStrLen(Text, 16), &Test)) {
+      NvdimmJsonError(Error, NvdimmJsonPath{&TestsPath, nullptr, Position})
+          .Add("not one of All, Quick, Config, Security, Fw");
+      return false;
+    }
+    *Set |= Test;
+  }
+  return true;
+}
+
+/// A module's "diagnosed" member: {"tests": [...], "failed": [...]}, the
+/// failed ones among the tests.
+bool ReadDiagnosed(const cJSON *Json, const NvdimmJsonPath &Path, NvdimmModule *Module,
+                   NvdimmMessage &Error) {
+  const cJSON *Diagnosed = cJSON_GetObjectItemCaseSensitive(Json, "diagnosed");
+  if (Diagnosed == nullptr) {
+    return true;
+  }
+  NvdimmJsonPath DiagnosedPath = {&Path, "diagnosed", 0};
+  if (!CheckObject(Diagnosed, mDiagnosedMembers, DiagnosedPath, Error) ||
+      !ReadTestList(Diagnosed, "tests", DiagnosedPath, &Module->Diagnosed, Error) ||
+      !ReadTestList(Diagnosed, "failed", DiagnosedPath, &Module->DiagnosedFailed, Error)) {
+    return false;
+  }
+  if (Module->Diagnosed == 0 || (Module->DiagnosedFailed & ~Module->Diagnosed) != 0) {
+    NvdimmJsonError(Error, DiagnosedPath).Add("failed tests must be among the tests run");
+    return false;
+  }
+  return true;
+}
+
 bool ReadModule(const cJSON *Json, NvdimmModel &Model, const NvdimmJsonPath &Path,
                 NvdimmMessage &Error) {
   if (!CheckObject(Json, mModuleMembers, Path, Error)) {
@@ -64,41 +110,31 @@ bool ReadModule(const cJSON *Json, NvdimmModel &Model, const NvdimmJsonPath &Pat
   UINT64 CapacityMiB = NVDIMM_DEFAULT_MODULE_MIB;
   bool HasPcd = true;
   bool Locked = false;
-  const cJSON *Tests = nullptr;
+  UINT8 Failing = 0;
   if (!NvdimmJsonReadUint(Json, "id", 0, 0xFFFF, true, &Id, Path, Error) ||
       !NvdimmJsonReadUint(Json, "socket", 0, 0xFF, false, &Socket, Path, Error) ||
       !NvdimmJsonReadUint(Json, "capacityMiB", 1, NVDIMM_MAX_MODULE_MIB, false, &CapacityMiB, Path,
                           Error) ||
       !NvdimmJsonReadBool(Json, "pcd", &HasPcd, Path, Error) ||
       !NvdimmJsonReadBool(Json, "locked", &Locked, Path, Error) ||
-      !NvdimmJsonReadArray(Json, "failingTests", 5, &Tests, Path, Error)) {
+      !ReadTestList(Json, "failingTests", Path, &Failing, Error)) {
     return false;
   }
   if (Model.FindModule(static_cast<UINT16>(Id)) != Model.ModuleCount) {
     NvdimmJsonError(Error, NvdimmJsonPath{&Path, "id", 0}).Add("duplicate id ").AddHex(Id);
     return false;
   }
-  UINT8 Failing = 0;
-  NvdimmJsonPath TestsPath = {&Path, "failingTests", 0};
-  UINTN Position = 0;
-  for (const cJSON *Item = Tests != nullptr ? Tests->child : nullptr; Item != nullptr;
-       Item = Item->next, Position++) {
-    UINT8 Test = 0;
-    const CHAR8 *Name = cJSON_IsString(Item) ? Item->valuestring : nullptr;
-    if (!NvdimmParseTestName(Name, NvdimmStrLen(Name, 16), &Test)) {
-      NvdimmJsonError(Error, NvdimmJsonPath{&TestsPath, nullptr, Position})
-          .Add("not one of All, Quick, Config, Security, Fw");
-      return false;
-    }
-    Failing |= Test;
+  NvdimmModule Module = {static_cast<UINT16>(Id),
+                         static_cast<UINT8>(Socket),
+                         HasPcd,
+                         Locked,
+                         false,
+                         Failing,
+                         CapacityMiB};
+  if (!ReadDiagnosed(Json, Path, &Module, Error)) {
+    return false;
   }
-  Model.Modules[Model.ModuleCount++] = {static_cast<UINT16>(Id),
-                                        static_cast<UINT8>(Socket),
-                                        HasPcd,
-                                        Locked,
-                                        false,
-                                        Failing,
-                                        CapacityMiB};
+  Model.Modules[Model.ModuleCount++] = Module;
   return true;
 }
 
@@ -261,24 +297,35 @@ bool AddModuleIds(cJSON *Object, const NvdimmModel &Model, UINT32 Set) {
   return Added;
 }
 
+/// Adds the array Name with the names of the tests in Set.
+bool AddTestList(cJSON *Object, const CHAR8 *Name, UINT8 Set) {
+  cJSON *Tests = AddArray(Object, Name);
+  bool Added = Tests != nullptr;
+  for (UINT8 Test = NVDIMM_TEST_QUICK; Added && Test <= NVDIMM_TEST_FW;
+       Test = static_cast<UINT8>(Test << 1)) {
+    if ((Set & Test) != 0) {
+      cJSON *Text = cJSON_CreateString(NvdimmTestName(Test));
+      Added = Text != nullptr && cJSON_AddItemToArray(Tests, Text);
+    }
+  }
+  return Added;
+}
+
 bool AddModuleJson(cJSON *Array, const NvdimmModule &Module) {
   cJSON *Json = cJSON_CreateObject();
   if (Json == nullptr || !cJSON_AddItemToArray(Array, Json)) {
     cJSON_Delete(Json);
     return false;
   }
-  cJSON *Tests = nullptr;
   bool Added = AddNumber(Json, "id", Module.Id) && AddNumber(Json, "socket", Module.Socket) &&
                AddNumber(Json, "capacityMiB", Module.CapacityMiB) &&
                cJSON_AddBoolToObject(Json, "pcd", Module.HasPcd) != nullptr &&
                cJSON_AddBoolToObject(Json, "locked", Module.Locked) != nullptr &&
-               (Tests = AddArray(Json, "failingTests")) != nullptr;
-  for (UINT8 Test = NVDIMM_TEST_QUICK; Added && Test <= NVDIMM_TEST_FW;
-       Test = static_cast<UINT8>(Test << 1)) {
-    if ((Module.FailingTests & Test) != 0) {
-      cJSON *Name = cJSON_CreateString(NvdimmTestName(Test));
-      Added = Name != nullptr && cJSON_AddItemToArray(Tests, Name);
-    }
+               AddTestList(Json, "failingTests", Module.FailingTests);
+  if (Added && Module.Diagnosed != 0) {
+    cJSON *Diagnosed = cJSON_AddObjectToObject(Json, "diagnosed");
+    Added = Diagnosed != nullptr && AddTestList(Diagnosed, "tests", Module.Diagnosed) &&
+            AddTestList(Diagnosed, "failed", Module.DiagnosedFailed);
   }
   return Added;
 }

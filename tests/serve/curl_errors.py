@@ -113,7 +113,7 @@ def test(emu, scenarios):
 
         # An action waiting: a second one is refused and changes nothing.
         status, fields, _ = curl(server, "POST", issue, '{"Id": "1"}')
-        assert (status, fields["location"]) == (202, "/redfish/v1/TaskService/Tasks/1")
+        assert (status, fields["location"]) == (202, "/redfish/v1/TaskService/TaskMonitors/1")
         waiting = etag(server, twin.STATUS_URI)
         status, _, body = curl(server, "POST", twin.ACTIONS + "CreateNamespace", '{"Name": "x"}')
         assert status == 409 and json.loads(body)["error"]["code"] == twin.BASE + "ResourceInUse"

@@ -27,7 +27,8 @@ def redfishtool(server, *arguments):
 def run_action(server, index):
     """Issues FIVE_ACTIONS[index] with redfishtool, resets, waits for its report."""
     _, target, parameters, message = twin.FIVE_ACTIONS[index]
-    redfishtool(server, "raw", "POST", twin.ACTIONS + target, "-d", json.dumps(parameters))
+    # -N: the action's task monitor waits for the reset; do not follow it.
+    redfishtool(server, "-N", "raw", "POST", twin.ACTIONS + target, "-d", json.dumps(parameters))
     redfishtool(server, "Systems", "-I", "Self", "reset", "ForceRestart")
     deadline = time.monotonic() + 180
     status = json.loads(redfishtool(server, "raw", "GET", twin.STATUS_URI))

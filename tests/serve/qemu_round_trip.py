@@ -27,7 +27,9 @@ def test(emu, scenarios):
         while "driver: entry returned" not in server.account():
             assert time.monotonic() < deadline, server.account()
             time.sleep(0.2)
-        redfishtool(server, "raw", "POST", twin.ACTIONS + target, "-d", json.dumps(parameters))
+        # -N: the action's task monitor waits for the reset; do not follow it.
+        redfishtool(server, "-N", "raw", "POST", twin.ACTIONS + target, "-d",
+                    json.dumps(parameters))
         redfishtool(server, "Systems", "-I", "Self", "reset", "ForceRestart")
         deadline = time.monotonic() + 180
         status = json.loads(redfishtool(server, "raw", "GET", twin.STATUS_URI))

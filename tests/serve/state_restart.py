@@ -14,9 +14,9 @@ def test(emu, scenarios):
     with tempfile.TemporaryDirectory() as scratch:
         state = os.path.join(scratch, "twin.state")
         with twin.Twin(emu, scenario, "--state", state, "--power-off") as server:
-            code, headers, _ = server.request("POST", twin.ACTIONS + target, parameters)
+            code, headers, body = server.request("POST", twin.ACTIONS + target, parameters)
             assert code == 202
-            task = headers["Location"]
+            task = body["@odata.id"]
         assert server.process.returncode == 0
         # Started off, so that only the reset can carry the action out.
         with twin.Twin(emu, scenario, "--state", state, "--power-off") as server:

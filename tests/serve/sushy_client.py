@@ -33,7 +33,7 @@ def test(emu, scenarios):
         name, target, parameters, message = twin.FIVE_ACTIONS[0]
         posted = root._conn.post(twin.ACTIONS + target, data=parameters)
         assert posted.status_code == 202
-        task_uri = posted.headers["Location"]
+        task_uri = posted.json()["@odata.id"]  # Location names its monitor
         assert root._conn.get(task_uri).json()["TaskState"] == "New"
         system.reset_system(sushy.ResetType.FORCE_RESTART)
         deadline = time.monotonic() + 30
@@ -42,7 +42,7 @@ def test(emu, scenarios):
             time.sleep(0.05)
             task = root._conn.get(task_uri).json()
         assert task["TaskState"] == "Completed", task
-        assert task["Messages"][0]["Message"] == message
+        assert task["Messages"][-1]["Message"] == message
 
         # A stale ETag: the twin answers 412 and changes nothing; sushy then
         # retries the way it does (strong ETag, then none), which applies.
