@@ -386,38 +386,118 @@ class ConnectionWork {
 
 }  // namespace
 
+namespace {
+
+using CONNECTIONS = std::list<HttpServer::STATE::CONNECTION>;
+
+/// Closes a connection and forgets it.
+CONNECTIONS::iterator Release(HttpServer::STATE &State, CONNECTIONS::iterator Connection) {
+  if (Connection->Tls != nullptr) {
+    SSL_free(Connection->Tls);
+  }
+  close(Connection->Socket);
+  auto Count = State.PerAddress.find(Connection->Peer.Address);
+  if (Count != State.PerAddress.end() && --Count->second == 0) {
+    State.PerAddress.erase(Count);
+  }
+  return State.Connections.erase(Connection);
+}
+
+/// What to poll: the listener, the wake pipe, then every connection.
+std::vector<pollfd> PollSet(const HttpServer::STATE &State) {
+  std::vector<pollfd> Wanted;
+  Wanted.push_back({State.Listener, POLLIN, 0});
+  Wanted.push_back({State.Wake[0], POLLIN, 0});
+  for (const auto &Connection : State.Connections) {
+    short Events = 0;
+    bool Reading = Connection.Phase == PHASE::Handshake ||
+                   (Connection.Phase == PHASE::Open && !Connection.PeerClosed &&
+                    Connection.Output.size() < MAX_PENDING_OUTPUT);
+    if (Reading) {
+      Events |= POLLIN;
+    }
+    if (!Connection.Output.empty() || Connection.Phase == PHASE::Handshake) {
+      Events |= POLLOUT;
+    }
+    Wanted.push_back({Connection.Socket, Events, 0});
+  }
+  return Wanted;
+}
+
+}  // namespace
+
+void HttpServer::Serve(const std::vector<pollfd> &Seen) {
+  // Every connection gets its turn (a TLS one may hold decrypted bytes
+  // that poll does not show), then its deadlines.
+  STATE &State = *mState;
+  auto Now = Clock::now();
+  size_t Index = 2;
+  for (auto Connection = State.Connections.begin(); Connection != State.Connections.end();
+       Index++) {
+    short Events = Index < Seen.size() ? Seen[Index].revents : 0;
+    ConnectionWork Work(*Connection, mLimits, mHandle, mRefuse, mRefused);
+    bool Keep = true;
+    if (Events != 0 || Connection->Tls != nullptr) {
+      Keep = (Events & (POLLERR | POLLNVAL)) == 0 && Work.Run();
+    }
+    Keep = Keep && Work.InTime(Now);
+    Connection = Keep ? std::next(Connection) : Release(State, Connection);
+  }
+}
+
+void HttpServer::Accept() {
+  STATE &State = *mState;
+  for (;;) {
+    sockaddr_storage Address = {};
+    socklen_t Size = sizeof(Address);
+    int Socket = accept4(State.Listener, reinterpret_cast<sockaddr *>(&Address), &Size,
+                         SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (Socket < 0) {
+      return;
+    }
+    int Yes = 1;
+    (void)setsockopt(Socket, IPPROTO_TCP, TCP_NODELAY, &Yes, sizeof(Yes));
+    STATE::CONNECTION Connection;
+    Connection.Socket = Socket;
+    Connection.Peer.Address = AddressText(Address);
+    Connection.Started = Connection.Idle = Connection.Writing = Clock::now();
+    size_t &Count = State.PerAddress[Connection.Peer.Address];
+    bool Over = Count >= mLimits.PerAddress || State.Connections.size() >= mLimits.Connections;
+    Count++;
+    if (State.TlsContext != nullptr && !Over) {
+      Connection.Tls = SSL_new(State.TlsContext);
+      if (Connection.Tls == nullptr || SSL_set_fd(Connection.Tls, Socket) != 1) {
+        Over = true;
+      } else {
+        SSL_set_accept_state(Connection.Tls);
+        Connection.Phase = PHASE::Handshake;
+      }
+    }
+    State.Connections.push_back(std::move(Connection));
+    if (!Over) {
+      continue;
+    }
+    // Over its share: the client hears why (in plain HTTP; a TLS client
+    // sees the connection end) and the connection closes.
+    auto Added = std::prev(State.Connections.end());
+    if (Added->Tls != nullptr) {
+      SSL_free(Added->Tls);
+      Added->Tls = nullptr;
+    }
+    ConnectionWork Work(*Added, mLimits, mHandle, mRefuse, mRefused);
+    Work.Refuse(503, "The client has too many connections open.");
+    if (State.TlsContext != nullptr) {
+      Added->Output.clear();
+    }
+    (void)Work.Run();
+    Release(State, Added);
+  }
+}
+
 void HttpServer::Loop() {
   STATE &State = *mState;
-  using CONNECTION = STATE::CONNECTION;
-  auto Release = [&State](std::list<CONNECTION>::iterator Connection) {
-    if (Connection->Tls != nullptr) {
-      SSL_free(Connection->Tls);
-    }
-    close(Connection->Socket);
-    auto Count = State.PerAddress.find(Connection->Peer.Address);
-    if (Count != State.PerAddress.end() && --Count->second == 0) {
-      State.PerAddress.erase(Count);
-    }
-    return State.Connections.erase(Connection);
-  };
-
   while (!mStop) {
-    std::vector<pollfd> Wanted;
-    Wanted.push_back({State.Listener, POLLIN, 0});
-    Wanted.push_back({State.Wake[0], POLLIN, 0});
-    for (const CONNECTION &Connection : State.Connections) {
-      short Events = 0;
-      bool Reading = Connection.Phase == PHASE::Handshake ||
-                     (Connection.Phase == PHASE::Open && !Connection.PeerClosed &&
-                      Connection.Output.size() < MAX_PENDING_OUTPUT);
-      if (Reading) {
-        Events |= POLLIN;
-      }
-      if (!Connection.Output.empty() || Connection.Phase == PHASE::Handshake) {
-        Events |= POLLOUT;
-      }
-      Wanted.push_back({Connection.Socket, Events, 0});
-    }
+    std::vector<pollfd> Wanted = PollSet(State);
     (void)poll(Wanted.data(), Wanted.size(), POLL_MILLISECONDS);
     if (mStop) {
       break;
@@ -427,72 +507,12 @@ void HttpServer::Loop() {
       while (read(State.Wake[0], Drain, sizeof(Drain)) > 0) {
       }
     }
-
-    // Every connection gets its turn (a TLS one may hold decrypted bytes
-    // that poll does not show), then its deadlines.
-    auto Now = Clock::now();
-    size_t Index = 2;
-    for (auto Connection = State.Connections.begin(); Connection != State.Connections.end();
-         Index++) {
-      short Seen = Index < Wanted.size() ? Wanted[Index].revents : 0;
-      ConnectionWork Work(*Connection, mLimits, mHandle, mRefuse, mRefused);
-      bool Keep = true;
-      if (Seen != 0 || Connection->Tls != nullptr) {
-        Keep = (Seen & (POLLERR | POLLNVAL)) == 0 && Work.Run();
-      }
-      Keep = Keep && Work.InTime(Now);
-      Connection = Keep ? std::next(Connection) : Release(Connection);
-    }
-
-    if ((Wanted[0].revents & POLLIN) == 0) {
-      continue;
-    }
-    for (;;) {
-      sockaddr_storage Address = {};
-      socklen_t Size = sizeof(Address);
-      int Socket = accept4(State.Listener, reinterpret_cast<sockaddr *>(&Address), &Size,
-                           SOCK_NONBLOCK | SOCK_CLOEXEC);
-      if (Socket < 0) {
-        break;
-      }
-      int Yes = 1;
-      (void)setsockopt(Socket, IPPROTO_TCP, TCP_NODELAY, &Yes, sizeof(Yes));
-      CONNECTION Connection;
-      Connection.Socket = Socket;
-      Connection.Peer.Address = AddressText(Address);
-      Connection.Started = Connection.Idle = Connection.Writing = Clock::now();
-      size_t &Count = State.PerAddress[Connection.Peer.Address];
-      bool Over = Count >= mLimits.PerAddress || State.Connections.size() >= mLimits.Connections;
-      Count++;
-      if (State.TlsContext != nullptr && !Over) {
-        Connection.Tls = SSL_new(State.TlsContext);
-        if (Connection.Tls == nullptr || SSL_set_fd(Connection.Tls, Socket) != 1) {
-          Over = true;
-        } else {
-          SSL_set_accept_state(Connection.Tls);
-          Connection.Phase = PHASE::Handshake;
-        }
-      }
-      State.Connections.push_back(std::move(Connection));
-      auto Added = std::prev(State.Connections.end());
-      ConnectionWork Work(*Added, mLimits, mHandle, mRefuse, mRefused);
-      if (Over) {
-        if (Added->Tls != nullptr) {
-          SSL_free(Added->Tls);
-          Added->Tls = nullptr;
-        }
-        // Over its share: the client hears why (in plain HTTP; a TLS client
-        // sees the connection end) and the connection closes.
-        Work.Refuse(503, "The client has too many connections open.");
-        if (State.TlsContext != nullptr) {
-          Added->Output.clear();
-        }
-        (void)Work.Run();
-        Release(Added);
-      }
+    Serve(Wanted);
+    if ((Wanted[0].revents & POLLIN) != 0) {
+      Accept();
     }
   }
   for (auto Connection = State.Connections.begin(); Connection != State.Connections.end();) {
-    Connection = Release(Connection);
+    Connection = Release(State, Connection);
   }
 }

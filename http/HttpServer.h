@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "http/HttpWire.h"
 
@@ -66,6 +67,10 @@ class HttpServer {
 
  private:
   void Loop();
+  /// Each connection's turn and deadlines, after a poll that saw Seen.
+  void Serve(const std::vector<struct pollfd> &Seen);
+  /// Takes the connections waiting at the listener.
+  void Accept();
 
   Handler mHandle;
   Refusal mRefuse;

@@ -82,6 +82,9 @@ struct STORE_LIMITS {
   unsigned ClientSeconds = 60;        ///< ... within this window before it waits that long
 };
 
+/// One entry of the route table (StoreRoutes.cpp).
+struct STORE_ROUTE;
+
 /// The published JSON schema of an @odata.type ("#Memory.v1_23_0.Memory":
 /// http://redfish.dmtf.org/schemas/v1/Memory.v1_23_0.json), the twin's own
 /// schema for its OEM types; "" for no type.
@@ -250,6 +253,10 @@ class RedfishStore {
 
   StoreResponse Route(const StoreRequest &Request, const std::string &Path);
   StoreResponse RouteAndServe(const StoreRequest &Request, const std::string &Path);
+  /// An authenticated request: actions, stored documents, then Route (the
+  /// table's entry for the method, null when none) among the URI's Methods.
+  StoreResponse ServeAuthenticated(CALL &Call, const std::string &Method, const STORE_ROUTE *Route,
+                                   const std::vector<std::string> &Methods);
   /// Cache-Control on every answer; Allow and the schema's Link on a GET's.
   void Decorate(const StoreRequest &Request, StoreResponse *Response) const;
   /// Who asks: the driver, a session or Basic credentials. False with the
@@ -273,6 +280,12 @@ class RedfishStore {
   /// Notes when the live task became final (its EndTime).
   void RefreshTasks();
   int FindDocument(const std::string &Uri) const;
+  /// Whether an action may not be issued now with Stored as its parameters
+  /// at Path: one still waiting, or the limits; the refusal in *Refusal.
+  bool ActionRefused(const std::string &Path, const std::string &Stored,
+                     StoreResponse *Refusal) const;
+  /// Stores Body at Uri, in its place or as a new document.
+  void Put(const std::string &Uri, const std::string &Body);
   /// The action parameter documents' count and bytes, Except one URI.
   void ActionUse(const std::string &Except, size_t *Count, size_t *Bytes) const;
   std::string SnapshotLocked() const;

@@ -86,6 +86,42 @@ StoreResponse RedfishStore::PatchDocument(CALL &Call, size_t Index) {
   return Response;
 }
 
+bool RedfishStore::ActionRefused(const std::string &Path, const std::string &Stored,
+                                 StoreResponse *Refusal) const {
+  int StatusIndex = FindDocument(URI_ACTION_STATUS);
+  if (StatusIndex >= 0) {
+    Json Status = ParseStored(mDocuments[static_cast<size_t>(StatusIndex)].second);
+    Json Value = Status.is_object() ? Status.value("Status", Json()) : Json();
+    if (Value == "Issued" || Value == "Inprogress") {
+      *Refusal = Failure(409, "ResourceInUse");
+      return true;
+    }
+  }
+  // What the actions keep is bounded: a document, their number, their bytes.
+  size_t Count = 0;
+  size_t Bytes = 0;
+  ActionUse(Path, &Count, &Bytes);
+  if (Stored.size() > mLimits.DocumentBytes) {
+    *Refusal = Failure(413, "PayloadTooLarge");
+  } else if (FindDocument(Path) < 0 && Count >= mLimits.ActionResources) {
+    *Refusal = Failure(400, "CreateLimitReachedForResource");
+  } else if (Bytes + Stored.size() > mLimits.ActionBytes) {
+    *Refusal = Failure(507, "InsufficientStorage");
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void RedfishStore::Put(const std::string &Uri, const std::string &Body) {
+  int Index = FindDocument(Uri);
+  if (Index >= 0) {
+    mDocuments[static_cast<size_t>(Index)].second = Body;
+  } else {
+    mDocuments.emplace_back(Uri, Body);
+  }
+}
+
 StoreResponse RedfishStore::IssueAction(CALL &Call) {
   const std::string &Path = Call.Path;
   std::string ActionName = Path.substr(sizeof(URI_ACTION_PREFIX) - 1);
@@ -114,27 +150,10 @@ StoreResponse RedfishStore::IssueAction(CALL &Call) {
     }
     Parameters.erase(ApplyTime);
   }
-  int StatusIndex = FindDocument(URI_ACTION_STATUS);
-  if (StatusIndex >= 0) {
-    Json Status = ParseStored(mDocuments[static_cast<size_t>(StatusIndex)].second);
-    Json Value = Status.is_object() ? Status.value("Status", Json()) : Json();
-    if (Value == "Issued" || Value == "Inprogress") {
-      return Failure(409, "ResourceInUse");
-    }
-  }
   std::string Stored = Dump(Annotated(Path, Parameters));
-  size_t Count = 0;
-  size_t Bytes = 0;
-  ActionUse(Path, &Count, &Bytes);
-  if (Stored.size() > mLimits.DocumentBytes) {
-    return Failure(413, "PayloadTooLarge");
-  }
-  int Index = FindDocument(Path);
-  if (Index < 0 && Count >= mLimits.ActionResources) {
-    return Failure(400, "CreateLimitReachedForResource");
-  }
-  if (Bytes + Stored.size() > mLimits.ActionBytes) {
-    return Failure(507, "InsufficientStorage");
+  StoreResponse Refusal;
+  if (ActionRefused(Path, Stored, &Refusal)) {
+    return Refusal;
   }
   // The task of the previous action keeps the state it ended in.
   if (!mTasks.empty() && !mTasks.back().Frozen) {
@@ -144,24 +163,14 @@ StoreResponse RedfishStore::IssueAction(CALL &Call) {
   if (mTasks.size() >= mLimits.Tasks) {
     mTasks.pop_front();
   }
-  if (Index >= 0) {
-    mDocuments[static_cast<size_t>(Index)].second = Stored;
-  } else {
-    mDocuments.emplace_back(Path, Stored);
-  }
-  std::string Status =
+  Put(Path, Stored);
+  Put(URI_ACTION_STATUS,
       Dump(Annotated(URI_ACTION_STATUS,
-                     Json{{"Status", "Issued"}, {"ActionName", ActionName}, {"ActionUri", Path}}));
-  if (StatusIndex >= 0) {
-    mDocuments[static_cast<size_t>(StatusIndex)].second = Status;
-  } else {
-    mDocuments.emplace_back(URI_ACTION_STATUS, Status);
-  }
+                     Json{{"Status", "Issued"}, {"ActionName", ActionName}, {"ActionUri", Path}})));
   TASK Task;
   Task.Id = mNextTask++;
   Task.ActionName = ActionName;
   Task.ActionUri = Path;
-  Task.Frozen = false;
   Task.State = "New";
   Task.StartTime = static_cast<int64_t>(std::time(nullptr));
   Task.Parameters = Dump(Parameters);

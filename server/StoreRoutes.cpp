@@ -8,9 +8,7 @@
 #include "server/RedfishStore.h"
 #include "server/StoreUris.h"
 
-namespace {
-
-struct ROUTE {
+struct STORE_ROUTE {
   /// Segments; "{}" stands for any one segment, captured.
   const char *Pattern;
   const char *Method;
@@ -19,6 +17,10 @@ struct ROUTE {
   unsigned Privileges;
   RedfishStore::HANDLER Handle;
 };
+
+namespace {
+
+using ROUTE = STORE_ROUTE;
 
 using STORE = RedfishStore;
 constexpr unsigned LOGIN = PRIVILEGE_LOGIN;
@@ -192,105 +194,138 @@ void RedfishStore::Decorate(const StoreRequest &Request, StoreResponse *Response
   }
 }
 
-StoreResponse RedfishStore::RouteAndServe(const StoreRequest &Request, const std::string &Path) {
+namespace {
+
+/// What the route table holds for one URI: the route of the request's
+/// method (null when none), every method the URI takes, and whether all of
+/// them need no authentication.
+struct ROUTING {
+  const ROUTE *Chosen = nullptr;
+  std::vector<std::string> Captured;
+  std::vector<std::string> Methods;
+  bool AllOpen = true;
+};
+
+ROUTING Look(const std::string &Target, const std::string &Method) {
+  ROUTING Found;
+  std::vector<std::string> Segments = Split(Target);
+  std::vector<std::string> Captured;
+  for (const ROUTE &Route : ROUTES) {
+    if (!Fits(Route.Pattern, Segments, &Captured)) {
+      continue;
+    }
+    Found.Methods.emplace_back(Route.Method);
+    Found.AllOpen = Found.AllOpen && Route.Privileges == PRIVILEGE_NONE;
+    if (Method == Route.Method && Found.Chosen == nullptr) {
+      Found.Chosen = &Route;
+      Found.Captured = Captured;
+    }
+  }
+  return Found;
+}
+
+/// A request the store refuses before any route: a method HTTP does not
+/// define (501), an OData version other than 4.0 (412). False for none.
+bool RefusedUpFront(const StoreRequest &Request, StoreResponse *Refusal) {
   bool Known = false;
   for (const char *Method : KNOWN_METHODS) {
     Known = Known || Request.Method == Method;
   }
   if (!Known) {
-    return Failure(501, "GeneralError");
+    *Refusal = Failure(501, "GeneralError");
+    return true;
   }
-  // The service speaks OData 4.0; a client that asks for another version is
-  // refused before anything else.
   std::string Version = Request.ODataVersion;
   Version.erase(0, Version.find_first_not_of(" \t"));
   Version.erase(Version.find_last_not_of(" \t") + 1);
   if (!Version.empty() && Version != "4.0") {
-    return Failure(412, "HeaderInvalid", {"OData-Version: " + Request.ODataVersion});
+    *Refusal = Failure(412, "HeaderInvalid", {"OData-Version: " + Request.ODataVersion});
+    return true;
   }
-  // HEAD is GET without the body.
+  return false;
+}
+
+}  // namespace
+
+StoreResponse RedfishStore::RouteAndServe(const StoreRequest &Request, const std::string &Path) {
+  StoreResponse Refusal;
+  if (RefusedUpFront(Request, &Refusal)) {
+    return Refusal;
+  }
+  // HEAD is GET without the body; a POST to a collection's Members is a
+  // POST to the collection.
   const std::string Method = Request.Method == "HEAD" ? "GET" : Request.Method;
-  // A POST to a collection's Members is a POST to the collection.
   std::string Target = Path;
   if (Method == "POST" && Target.size() > 8 &&
       Target.compare(Target.size() - 8, 8, "/Members") == 0) {
     Target.resize(Target.size() - 8);
   }
   CALL Call{Request, Target, {}, "", false, ROLE::Administrator, ""};
-  std::vector<std::string> Segments = Split(Target);
-  std::vector<std::string> Captured;
-  const ROUTE *Chosen = nullptr;
-  std::vector<std::string> Methods;
-  bool AllOpen = true;
-  for (const ROUTE &Route : ROUTES) {
-    if (!Fits(Route.Pattern, Segments, &Captured)) {
-      continue;
-    }
-    Methods.emplace_back(Route.Method);
-    AllOpen = AllOpen && Route.Privileges == PRIVILEGE_NONE;
-    if (Method == Route.Method && Chosen == nullptr) {
-      Chosen = &Route;
-      Call.Segments = Captured;
-    }
-  }
-  if (Chosen != nullptr && Chosen->Privileges == PRIVILEGE_NONE) {
-    StoreResponse Open = (this->*Chosen->Handle)(Call);
-    Open.Allow = AllowOf(Methods);
+  ROUTING Routing = Look(Target, Method);
+  Call.Segments = Routing.Captured;
+  if (Routing.Chosen != nullptr && Routing.Chosen->Privileges == PRIVILEGE_NONE) {
+    StoreResponse Open = (this->*Routing.Chosen->Handle)(Call);
+    Open.Allow = AllowOf(Routing.Methods);
     return Open;
   }
-  if (Chosen == nullptr && !Methods.empty() && AllOpen) {
-    return NotAllowed(AllowOf(Methods));
+  if (Routing.Chosen == nullptr && !Routing.Methods.empty() && Routing.AllOpen) {
+    return NotAllowed(AllowOf(Routing.Methods));
   }
-
-  StoreResponse Refusal;
   if (!Authenticate(Call, &Refusal)) {
     return Refusal;
   }
-  const unsigned Held = Call.ByDriver ? ~0u : RolePrivileges(Call.Role);
-  auto Permitted = [Held](unsigned Needed) { return (Held & Needed) != 0; };
-  StoreResponse Response = [&]() -> StoreResponse {
-    if (StartsWith(Target, URI_ACTION_PREFIX) && Method == "POST") {
-      return Permitted(PRIVILEGE_CONFIGURE_COMPONENTS) ? IssueAction(Call)
-                                                       : Failure(403, "InsufficientPrivilege");
-    }
-    int Index = FindDocument(Target);
-    bool IsAction = StartsWith(Target, URI_ACTION_PREFIX);
-    if (Index >= 0) {
-      if (Method == "GET") {
-        StoreResponse Document = ServeDocument(Call, static_cast<size_t>(Index));
-        Document.Allow = IsAction ? "GET, HEAD, POST, PATCH" : "GET, HEAD, PATCH";
-        return Document;
-      }
-      if (Method == "PATCH") {
-        return Permitted(PRIVILEGE_CONFIGURE_COMPONENTS)
-                   ? PatchDocument(Call, static_cast<size_t>(Index))
-                   : Failure(403, "InsufficientPrivilege");
-      }
-      return NotAllowed(IsAction ? "GET, HEAD, POST, PATCH" : "GET, HEAD, PATCH");
-    }
-    if (Chosen != nullptr) {
-      if (!Permitted(Chosen->Privileges)) {
-        return Failure(403, "InsufficientPrivilege");
-      }
-      StoreResponse Served = (this->*Chosen->Handle)(Call);
-      Served.Allow = AllowOf(Methods);
-      return Served;
-    }
-    if (!Methods.empty()) {
-      return NotAllowed(AllowOf(Methods));
-    }
-    if (StartsWith(Target, URI_SYSTEM_ACTIONS)) {
-      if (Method == "POST") {
-        return Failure(400, "ActionNotSupported", {Target.substr(sizeof(URI_SYSTEM_ACTIONS) - 1)});
-      }
-      if (IsAction) {
-        return Failure(404, "ResourceNotFound", {"VelkActionParameters", Target});
-      }
-      return NotAllowed("POST");
-    }
-    return Failure(404, "ResourceNotFound", {"Resource", Target});
-  }();
+  StoreResponse Response = ServeAuthenticated(Call, Method, Routing.Chosen, Routing.Methods);
   Response.ByDriver = Call.ByDriver;
   Response.User = Call.User;
   return Response;
+}
+
+StoreResponse RedfishStore::ServeAuthenticated(CALL &Call, const std::string &Method,
+                                               const STORE_ROUTE *Chosen,
+                                               const std::vector<std::string> &Methods) {
+  const std::string &Target = Call.Path;
+  const unsigned Held = Call.ByDriver ? ~0u : RolePrivileges(Call.Role);
+  auto Permitted = [Held](unsigned Needed) { return (Held & Needed) != 0; };
+  const bool IsAction = StartsWith(Target, URI_ACTION_PREFIX);
+  // The actions' POST first: a second POST of an action issues it again
+  // rather than hitting its stored parameters.
+  if (IsAction && Method == "POST") {
+    return Permitted(PRIVILEGE_CONFIGURE_COMPONENTS) ? IssueAction(Call)
+                                                     : Failure(403, "InsufficientPrivilege");
+  }
+  // Then the stored documents: a scenario may hold any URI.
+  int Index = FindDocument(Target);
+  if (Index >= 0) {
+    const char *Allow = IsAction ? "GET, HEAD, POST, PATCH" : "GET, HEAD, PATCH";
+    if (Method == "GET") {
+      StoreResponse Document = ServeDocument(Call, static_cast<size_t>(Index));
+      Document.Allow = Allow;
+      return Document;
+    }
+    if (Method == "PATCH") {
+      return Permitted(PRIVILEGE_CONFIGURE_COMPONENTS)
+                 ? PatchDocument(Call, static_cast<size_t>(Index))
+                 : Failure(403, "InsufficientPrivilege");
+    }
+    return NotAllowed(Allow);
+  }
+  if (Chosen != nullptr) {
+    if (!Permitted(Chosen->Privileges)) {
+      return Failure(403, "InsufficientPrivilege");
+    }
+    StoreResponse Served = (this->*Chosen->Handle)(Call);
+    Served.Allow = AllowOf(Methods);
+    return Served;
+  }
+  if (!Methods.empty()) {
+    return NotAllowed(AllowOf(Methods));
+  }
+  if (StartsWith(Target, URI_SYSTEM_ACTIONS)) {
+    if (Method == "POST") {
+      return Failure(400, "ActionNotSupported", {Target.substr(sizeof(URI_SYSTEM_ACTIONS) - 1)});
+    }
+    return IsAction ? Failure(404, "ResourceNotFound", {"VelkActionParameters", Target})
+                    : NotAllowed("POST");
+  }
+  return Failure(404, "ResourceNotFound", {"Resource", Target});
 }
