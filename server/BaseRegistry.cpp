@@ -13,6 +13,33 @@ const std::vector<BASE_MESSAGE> MESSAGES = {
      "or @Message.ExtendedInfo if Resolution is not provided.",
      0, "Critical", "None."},
     {"Created", "The resource was created successfully.", 0, "OK", "None."},
+    {"NoOperation",
+     "The request body submitted contains no data to act upon and no changes to the resource "
+     "took place.",
+     0, "Warning", "Add properties in the JSON object and resubmit the request."},
+    {"PropertyValueFormatError",
+     "The value '%1' for the property '%2' is not a format that the property can accept.", 2,
+     "Warning",
+     "Correct the value for the property in the request body and resubmit the request if the "
+     "operation failed."},
+    {"ResourceAlreadyExists",
+     "The requested resource of type '%1' with the property '%2' with the value '%3' already "
+     "exists.",
+     3, "Critical", "Do not repeat the create operation as the resource was already created."},
+    {"PasswordChangeRequired",
+     "The password provided for this account must be changed before access is granted.  PATCH "
+     "the Password property for this account located at the target URI '%1' to complete this "
+     "process.",
+     1, "Critical",
+     "Change the password for this account using a PATCH to the Password property at the URI "
+     "provided."},
+    {"PasswordIncorrectLength",
+     "The password provided for this account does not meet the password length requirements of "
+     "the service.",
+     0, "Critical",
+     "Resubmit the request with a password that meets the password length requirements as "
+     "specified by the `MinPasswordLength` and `MaxPasswordLength` properties in the "
+     "`AccountService` resource."},
     {"PropertyUnknown",
      "The property '%1' is not in the list of valid properties for the resource.", 1, "Warning",
      "Remove the unknown property from the request body and resubmit the request if the operation "

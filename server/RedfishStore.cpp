@@ -3,6 +3,7 @@
 // the snapshot that the state file keeps.
 #include "server/RedfishStore.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "server/BaseRegistry.h"
@@ -20,11 +21,28 @@ RedfishStore::RedfishStore(std::vector<std::pair<std::string, std::string>> Reso
                           {"BootSourceOverrideMode", "UEFI"}})) {
   for (const StoreAccount &Account : Accounts) {
     std::string Salt = NewToken();
-    mAccounts.push_back({Account.User, Salt, Sha256Hex(Salt + Account.Password), Account.Role});
+    mAccounts.push_back({std::to_string(mNextAccount++), Account.User, Salt,
+                         Sha256Hex(Salt + Account.Password), Account.Role});
   }
   std::string Token = NewToken();
   mUuid = Token.substr(0, 8) + "-" + Token.substr(8, 4) + "-" + Token.substr(12, 4) + "-" +
           Token.substr(16, 4) + "-" + Token.substr(20, 12);
+}
+
+bool ReadPatch(const std::string &Text, Json *Patch, StoreResponse *Refusal) {
+  if (ReadObjectBody(Text, Patch) != BODY_READ::Object) {
+    *Refusal = Failure(400, "MalformedJSON");
+    return false;
+  }
+  bool Sent = !Patch->empty();
+  for (auto Member = Patch->begin(); Member != Patch->end();) {
+    Member = Member.key().find('@') != std::string::npos ? Patch->erase(Member) : std::next(Member);
+  }
+  if (Sent && Patch->empty()) {
+    *Refusal = Failure(400, "NoOperation");
+    return false;
+  }
+  return true;
 }
 
 int RedfishStore::FindDocument(const std::string &Uri) const {
@@ -123,7 +141,7 @@ bool RedfishStore::Authenticate(CALL &Call, StoreResponse *Refusal) {
     for (SESSION &Session : mSessions) {
       if (SecretsEqual(Session.TokenHash, Hash)) {
         const ACCOUNT *Account = FindAccount(Session.User);
-        if (Account == nullptr) {
+        if (Account == nullptr || !Account->Enabled) {
           return Refuse();
         }
         Session.LastUsed = Now();
@@ -151,7 +169,7 @@ bool RedfishStore::Authenticate(CALL &Call, StoreResponse *Refusal) {
     return false;
   }
   const ACCOUNT *Account = FindAccount(User);
-  if (Account == nullptr || !Account->Accepts(Pair.substr(Colon + 1))) {
+  if (Account == nullptr || !Account->Accepts(Pair.substr(Colon + 1)) || !Account->Enabled) {
     NoteFailure(User, Request.Client);
     return Refuse();
   }
@@ -253,13 +271,17 @@ std::string RedfishStore::SnapshotLocked() const {
   }
   Json Accounts = Json::array();
   for (const ACCOUNT &Account : mAccounts) {
-    Accounts.push_back({{"user", Account.User},
+    Accounts.push_back({{"id", Account.Id},
+                        {"user", Account.User},
                         {"salt", Account.Salt},
                         {"passwordSha256", Account.PasswordHash},
-                        {"role", RoleName(Account.Role)}});
+                        {"role", RoleName(Account.Role)},
+                        {"enabled", Account.Enabled},
+                        {"passwordChangeRequired", Account.PasswordChangeRequired}});
   }
   return Dump(Json{{"documents", Documents},
                    {"accounts", Accounts},
+                   {"nextAccount", mNextAccount},
                    {"lockout",
                     {{"threshold", mLimits.LockoutThreshold},
                      {"seconds", mLimits.LockoutSeconds},
@@ -314,17 +336,28 @@ bool RedfishStore::RestoreLocked(const std::string &Text) {
     // The accounts as they were changed (a password, a role) outlive a
     // restart; a state without them keeps the scenario's.
     std::vector<ACCOUNT> Accounts = mAccounts;
+    uint64_t NextAccount = mNextAccount;
     if (State.contains("accounts")) {
       Accounts.clear();
+      NextAccount = 1;
       for (const Json &Account : State.at("accounts")) {
         ROLE Role = ROLE::ReadOnly;
         if (!ParseRole(Account.at("role").get<std::string>(), &Role)) {
           return false;
         }
-        Accounts.push_back({Account.at("user").get<std::string>(),
+        // A state written before accounts had Ids numbers them in order.
+        std::string Id = Account.value("id", std::to_string(Accounts.size() + 1));
+        if (Id.empty() || Id.size() > 6 || Id.find_first_not_of("0123456789") != std::string::npos) {
+          return false;
+        }
+        NextAccount = std::max<uint64_t>(NextAccount, std::stoull(Id) + 1);
+        Accounts.push_back({Id, Account.at("user").get<std::string>(),
                             Account.at("salt").get<std::string>(),
-                            Account.at("passwordSha256").get<std::string>(), Role});
+                            Account.at("passwordSha256").get<std::string>(), Role,
+                            Account.value("enabled", true),
+                            Account.value("passwordChangeRequired", false)});
       }
+      NextAccount = std::max(NextAccount, State.value("nextAccount", uint64_t{1}));
     }
     STORE_LIMITS Limits = mLimits;
     if (State.contains("lockout")) {
@@ -345,6 +378,7 @@ bool RedfishStore::RestoreLocked(const std::string &Text) {
     }
     mDocuments = std::move(Documents);
     mAccounts = std::move(Accounts);
+    mNextAccount = NextAccount;
     mLimits = Limits;
     mTasks = std::move(Tasks);
     mSessions = std::move(Sessions);

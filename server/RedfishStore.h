@@ -82,6 +82,11 @@ struct STORE_LIMITS {
   unsigned ClientSeconds = 60;        ///< ... within this window before it waits that long
 };
 
+/// Reads a PATCH body: a JSON object, less the annotations a client echoes
+/// back ("@odata.etag"), which change nothing. False with the refusal in
+/// *Refusal: MalformedJSON, or NoOperation when only annotations were sent.
+bool ReadPatch(const std::string &Text, Json *Patch, StoreResponse *Refusal);
+
 /// One entry of the route table (StoreRoutes.cpp).
 struct STORE_ROUTE;
 
@@ -187,6 +192,8 @@ class RedfishStore {
   StoreResponse ServeAccounts(CALL &Call);
   StoreResponse ServeAccount(CALL &Call);
   StoreResponse PatchAccount(CALL &Call);
+  StoreResponse CreateAccount(CALL &Call);
+  StoreResponse DeleteAccount(CALL &Call);
   StoreResponse ServeRoles(CALL &Call);
   StoreResponse ServeRole(CALL &Call);
   StoreResponse ServeMonitor(CALL &Call);
@@ -218,10 +225,15 @@ class RedfishStore {
   /// An account as the store keeps it: the password only as a salted
   /// SHA-256, so that the state file holds no password.
   struct ACCOUNT {
+    std::string Id;  ///< the last segment of its URI, never reused
     std::string User;
     std::string Salt;
     std::string PasswordHash;
     ROLE Role;
+    bool Enabled = true;
+    /// Until its password is changed, the account may only log in, read
+    /// itself and PATCH its Password.
+    bool PasswordChangeRequired = false;
     /// Whether Password is this account's password (constant time).
     bool Accepts(const std::string &Password) const;
   };
@@ -266,7 +278,18 @@ class RedfishStore {
   void NoteFailure(const std::string &User, const std::string &Client);
   bool Locked(const std::string &User, const std::string &Client);
   const ACCOUNT *FindAccount(const std::string &User) const;
+  /// The index of the account whose Id is Id; -1 for none.
+  int AccountById(const std::string &Id) const;
+  std::string AccountUri(const ACCOUNT &Account) const;
+  /// Whether the account at Index is the only enabled Administrator.
+  bool LastAdministrator(size_t Index) const;
+  /// Ends every session of User.
+  void EndSessionsOf(const std::string &User);
   std::string AccountBody(size_t Index) const;
+  /// For an account that must change its password first: the refusal of
+  /// anything but reading itself, changing its password and logging out.
+  bool PasswordChangeRefused(const CALL &Call, const std::string &Method,
+                             StoreResponse *Refusal) const;
   std::string AccountServiceBody() const;
   void ExpireSessions();
 
@@ -298,6 +321,7 @@ class RedfishStore {
   std::condition_variable mPowerChanged;
   std::vector<std::pair<std::string, std::string>> mDocuments;
   std::vector<ACCOUNT> mAccounts;
+  uint64_t mNextAccount = 1;
   std::deque<SESSION> mSessions;
   uint64_t mNextSession = 1;
   std::map<std::string, LOCKOUT> mAccountFailures;

@@ -61,8 +61,10 @@ const ROUTE ROUTES[] = {
     {"/redfish/v1/AccountService", "GET", LOGIN, &STORE::ServeAccountService},
     {"/redfish/v1/AccountService", "PATCH", USERS, &STORE::PatchAccountService},
     {"/redfish/v1/AccountService/Accounts", "GET", LOGIN, &STORE::ServeAccounts},
+    {"/redfish/v1/AccountService/Accounts", "POST", USERS, &STORE::CreateAccount},
     {"/redfish/v1/AccountService/Accounts/{}", "GET", MANAGER | USERS | SELF, &STORE::ServeAccount},
     {"/redfish/v1/AccountService/Accounts/{}", "PATCH", USERS | SELF, &STORE::PatchAccount},
+    {"/redfish/v1/AccountService/Accounts/{}", "DELETE", USERS, &STORE::DeleteAccount},
     {"/redfish/v1/AccountService/Roles", "GET", LOGIN, &STORE::ServeRoles},
     {"/redfish/v1/AccountService/Roles/{}", "GET", LOGIN, &STORE::ServeRole},
     {"/redfish/v1/TaskService", "GET", LOGIN, &STORE::ServeTaskService},
@@ -224,8 +226,26 @@ ROUTING Look(const std::string &Target, const std::string &Method) {
   return Found;
 }
 
+/// The first query parameter whose name starts with "$" (also as "%24"):
+/// the service supports none of OData's ("" for none). Others are ignored.
+std::string DollarParameter(const std::string &Query) {
+  size_t Start = 0;
+  while (Start < Query.size()) {
+    size_t End = Query.find('&', Start);
+    End = End == std::string::npos ? Query.size() : End;
+    std::string Parameter = Query.substr(Start, End - Start);
+    std::string Name = Parameter.substr(0, Parameter.find('='));
+    if (!Name.empty() && (Name[0] == '$' || Name.compare(0, 3, "%24") == 0)) {
+      return Name;
+    }
+    Start = End + 1;
+  }
+  return "";
+}
+
 /// A request the store refuses before any route: a method HTTP does not
-/// define (501), an OData version other than 4.0 (412). False for none.
+/// define (501), an OData version other than 4.0 (412), an OData query
+/// parameter (501). False for none.
 bool RefusedUpFront(const StoreRequest &Request, StoreResponse *Refusal) {
   bool Known = false;
   for (const char *Method : KNOWN_METHODS) {
@@ -240,6 +260,11 @@ bool RefusedUpFront(const StoreRequest &Request, StoreResponse *Refusal) {
   Version.erase(Version.find_last_not_of(" \t") + 1);
   if (!Version.empty() && Version != "4.0") {
     *Refusal = Failure(412, "HeaderInvalid", {"OData-Version: " + Request.ODataVersion});
+    return true;
+  }
+  std::string Dollar = DollarParameter(Request.Query);
+  if (!Dollar.empty()) {
+    *Refusal = Failure(501, "QueryParameterUnsupported", {Dollar});
     return true;
   }
   return false;
@@ -287,6 +312,10 @@ StoreResponse RedfishStore::ServeAuthenticated(CALL &Call, const std::string &Me
   const unsigned Held = Call.ByDriver ? ~0u : RolePrivileges(Call.Role);
   auto Permitted = [Held](unsigned Needed) { return (Held & Needed) != 0; };
   const bool IsAction = StartsWith(Target, URI_ACTION_PREFIX);
+  StoreResponse Refusal;
+  if (PasswordChangeRefused(Call, Method, &Refusal)) {
+    return Refusal;
+  }
   // The actions' POST first: a second POST of an action issues it again
   // rather than hitting its stored parameters.
   if (IsAction && Method == "POST") {

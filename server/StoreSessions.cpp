@@ -92,8 +92,9 @@ StoreResponse RedfishStore::ServeSessionService(CALL &Call) {
 
 StoreResponse RedfishStore::PatchSessionService(CALL &Call) {
   Json Patch;
-  if (ReadObjectBody(Call.Request.Body, &Patch) != BODY_READ::Object) {
-    return Failure(400, "MalformedJSON");
+  StoreResponse Refusal;
+  if (!ReadPatch(Call.Request.Body, &Patch, &Refusal)) {
+    return Refusal;
   }
   if (!Call.Request.IfMatch.empty()) {
     StoreResponse Current = ServeSessionService(Call);
@@ -171,7 +172,8 @@ StoreResponse RedfishStore::Login(CALL &Call) {
     return Refuse();
   }
   const ACCOUNT *Account = FindAccount(User);
-  if (Account == nullptr || !Account->Accepts(Body["Password"].get<std::string>())) {
+  if (Account == nullptr || !Account->Accepts(Body["Password"].get<std::string>()) ||
+      !Account->Enabled) {
     NoteFailure(User, Client);
     return Refuse();
   }
@@ -192,13 +194,19 @@ StoreResponse RedfishStore::Login(CALL &Call) {
   Response.Code = 201;
   Response.User = User;
   Response.Changed = true;
-  Response.Body = Dump(Json{{"@odata.id", Uri},
-                            {"@odata.type", TYPE_SESSION},
-                            {"Id", Session.Id},
-                            {"Name", "User Session"},
-                            {"UserName", User},
-                            {"Password", nullptr},
-                            {"SessionType", "Redfish"}});
+  Json Created = {{"@odata.id", Uri},
+                  {"@odata.type", TYPE_SESSION},
+                  {"Id", Session.Id},
+                  {"Name", "User Session"},
+                  {"UserName", User},
+                  {"Password", nullptr},
+                  {"SessionType", "Redfish"}};
+  // The session opens, but gets no further than changing the password.
+  if (Account->PasswordChangeRequired) {
+    Created["@Message.ExtendedInfo"] =
+        Json::array({BaseMessageObject("PasswordChangeRequired", {AccountUri(*Account)})});
+  }
+  Response.Body = Dump(Created);
   Response.Headers.emplace_back("X-Auth-Token", Token);
   Response.Headers.emplace_back("Location", Uri);
   mSessions.push_back(std::move(Session));
@@ -226,6 +234,12 @@ StoreResponse RedfishStore::ServeSession(CALL &Call) {
     }
   }
   return Failure(404, "ResourceNotFound", {"Session", Id});
+}
+
+void RedfishStore::EndSessionsOf(const std::string &User) {
+  for (auto Session = mSessions.begin(); Session != mSessions.end();) {
+    Session = Session->User == User ? mSessions.erase(Session) : std::next(Session);
+  }
 }
 
 StoreResponse RedfishStore::Logout(CALL &Call) {

@@ -72,9 +72,9 @@ StoreResponse RedfishStore::PatchSystem(CALL &Call) {
     return Failure(412, "PreconditionFailed");
   }
   Json Patch;
-  BODY_READ Read = ReadObjectBody(Call.Request.Body, &Patch);
-  if (Read != BODY_READ::Object) {
-    return Failure(400, "MalformedJSON");
+  StoreResponse Refusal;
+  if (!ReadPatch(Call.Request.Body, &Patch, &Refusal)) {
+    return Refusal;
   }
   // Only Boot's settings change; everything is checked before anything does.
   Json Boot = ParseStored(mBootJson);

@@ -81,8 +81,8 @@ def test(emu, scenarios):
             ("GET", "/redfish/v1/Systems", {"OData-Version": "4.0"}, None, 200, "GET, HEAD"),
             ("DELETE", "/redfish/v1/Systems", {}, None, 405, "GET, HEAD"),
             ("PUT", "/redfish/v1/Systems/Self", {}, "{}", 405, "GET, HEAD, PATCH"),
-            ("POST", "/redfish/v1/AccountService/Accounts", {}, "{}", 405, "GET, HEAD"),
-            ("POST", "/redfish/v1/AccountService/Accounts/Members", {}, "{}", 405, "GET, HEAD"),
+            ("POST", "/redfish/v1/TaskService/Tasks", {}, "{}", 405, "GET, HEAD"),
+            ("POST", "/redfish/v1/TaskService/Tasks/Members", {}, "{}", 405, "GET, HEAD"),
             ("BREW", "/redfish/v1/Systems", {}, None, 501, None),
         ]
         for method, path, headers, body, expected, allow in cases:
