@@ -162,6 +162,11 @@ StoreResponse RedfishStore::ServeMemory(CALL &Call) {
   if (Diagnosed.is_object() && !Diagnosed.value("failed", Json::array()).empty()) {
     Health = "Warning";
   }
+  Json LastDiagnostics = nullptr;
+  if (Diagnosed.is_object()) {
+    LastDiagnostics = {{"Tests", Diagnosed.value("tests", Json::array())},
+                       {"Failed", Diagnosed.value("failed", Json::array())}};
+  }
   bool GoalPending = false;
   if (Inventory.Goal.is_object()) {
     for (const Json &Waiting : Inventory.Goal.value("modules", Json::array())) {
@@ -190,9 +195,10 @@ StoreResponse RedfishStore::ServeMemory(CALL &Call) {
                {"Metrics", Link(Call.Path + "/MemoryMetrics")},
                {"Oem",
                 {{"Velk",
-                  {{"PlatformConfigurationData", Module->value("pcd", true)},
+                  {{"@odata.type", "#VelkMemory.v1_0_0.VelkMemory"},
+                   {"PlatformConfigurationData", Module->value("pcd", true)},
                    {"GoalPending", GoalPending},
-                   {"LastDiagnostics", Diagnosed}}}}}};
+                   {"LastDiagnostics", LastDiagnostics}}}}}};
   return Generated(Call, Dump(Body));
 }
 
@@ -341,7 +347,10 @@ StoreResponse RedfishStore::ServeMemoryChunk(CALL &Call) {
                  {"IsSpare", false},
                  {"InterleaveSets", Sets},
                  {"Status", {{"State", "Enabled"}, {"Health", "OK"}}},
-                 {"Oem", {{"Velk", {{"Namespaces", Namespaces}}}}}};
+                 {"Oem",
+                  {{"Velk",
+                    {{"@odata.type", "#VelkMemoryChunks.v1_0_0.VelkMemoryChunks"},
+                     {"Namespaces", Namespaces}}}}}};
     return Generated(Call, Dump(Body));
   }
   return Failure(404, "ResourceNotFound", {"MemoryChunks", Call.Segments[1]});

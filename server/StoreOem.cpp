@@ -42,6 +42,12 @@ Json Annotated(const std::string &Uri, const Json &Document) {
   std::string Type = Uri == URI_ACTION_STATUS ? "#VelkActionStatus.v1_0_0.VelkActionStatus"
                                               : "#VelkActionParameters.v1_0_0.VelkActionParameters";
   Json Served = {{"@odata.id", Uri}, {"@odata.type", Type}};
+  // ActionStatus is a resource like any other, with its Id and Name; the
+  // parameters' documents are not (an action's parameter may be called Id).
+  if (Uri == URI_ACTION_STATUS) {
+    Served["Id"] = "ActionStatus";
+    Served["Name"] = "Action Status";
+  }
   for (auto Member = Document.begin(); Member != Document.end(); ++Member) {
     Served[Member.key()] = *Member;
   }

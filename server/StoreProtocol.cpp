@@ -62,6 +62,59 @@ constexpr char OEM_SCHEMA[] = R"(<?xml version="1.0" encoding="UTF-8"?>
     <Schema xmlns="http://docs.oasis-open.org/odata/ns/edm" Namespace="VelkActionParameters.v1_0_0">
       <EntityType Name="VelkActionParameters" BaseType="VelkActionParameters.VelkActionParameters" OpenType="true"/>
     </Schema>
+    <Schema xmlns="http://docs.oasis-open.org/odata/ns/edm" Namespace="VelkComputerSystem">
+      <ComplexType Name="VelkComputerSystem" BaseType="Resource.OemObject" Abstract="true">
+        <Annotation Term="OData.Description" String="The system's Velk extensions."/>
+      </ComplexType>
+    </Schema>
+    <Schema xmlns="http://docs.oasis-open.org/odata/ns/edm" Namespace="VelkComputerSystem.v1_0_0">
+      <ComplexType Name="VelkComputerSystem" BaseType="VelkComputerSystem.VelkComputerSystem">
+        <NavigationProperty Name="ActionStatus" Type="VelkActionStatus.VelkActionStatus" Nullable="false">
+          <Annotation Term="OData.Description" String="The NVDIMM action waiting for, or last carried out by, the platform firmware."/>
+          <Annotation Term="OData.AutoExpand"/>
+        </NavigationProperty>
+      </ComplexType>
+    </Schema>
+    <Schema xmlns="http://docs.oasis-open.org/odata/ns/edm" Namespace="VelkMemory">
+      <ComplexType Name="VelkMemory" BaseType="Resource.OemObject" Abstract="true">
+        <Annotation Term="OData.Description" String="A persistent-memory module's Velk extensions."/>
+      </ComplexType>
+    </Schema>
+    <Schema xmlns="http://docs.oasis-open.org/odata/ns/edm" Namespace="VelkMemory.v1_0_0">
+      <ComplexType Name="VelkMemory" BaseType="VelkMemory.VelkMemory">
+        <Property Name="PlatformConfigurationData" Type="Edm.Boolean" Nullable="false">
+          <Annotation Term="OData.Description" String="Whether the module holds platform configuration data."/>
+        </Property>
+        <Property Name="GoalPending" Type="Edm.Boolean" Nullable="false">
+          <Annotation Term="OData.Description" String="Whether a memory-allocation goal waits for the next boot."/>
+        </Property>
+        <Property Name="LastDiagnostics" Type="VelkMemory.v1_0_0.Diagnostics">
+          <Annotation Term="OData.Description" String="The tests the last diagnostics ran on the module, null before any."/>
+        </Property>
+      </ComplexType>
+      <ComplexType Name="Diagnostics">
+        <Property Name="Tests" Type="Collection(Edm.String)"/>
+        <Property Name="Failed" Type="Collection(Edm.String)"/>
+      </ComplexType>
+    </Schema>
+    <Schema xmlns="http://docs.oasis-open.org/odata/ns/edm" Namespace="VelkMemoryChunks">
+      <ComplexType Name="VelkMemoryChunks" BaseType="Resource.OemObject" Abstract="true">
+        <Annotation Term="OData.Description" String="A persistent region's Velk extensions."/>
+      </ComplexType>
+    </Schema>
+    <Schema xmlns="http://docs.oasis-open.org/odata/ns/edm" Namespace="VelkMemoryChunks.v1_0_0">
+      <ComplexType Name="VelkMemoryChunks" BaseType="VelkMemoryChunks.VelkMemoryChunks">
+        <Property Name="Namespaces" Type="Collection(VelkMemoryChunks.v1_0_0.Namespace)">
+          <Annotation Term="OData.Description" String="The namespaces in the region."/>
+        </Property>
+      </ComplexType>
+      <ComplexType Name="Namespace">
+        <Property Name="Id" Type="Edm.String" Nullable="false"/>
+        <Property Name="Name" Type="Edm.String"/>
+        <Property Name="CapacityMiB" Type="Edm.Int64"/>
+        <Property Name="Mode" Type="Edm.String"/>
+      </ComplexType>
+    </Schema>
     <Schema xmlns="http://docs.oasis-open.org/odata/ns/edm" Namespace="VIZ">
       <Action Name="CreateGoal" IsBound="true">
         <Parameter Name="ComputerSystem" Type="ComputerSystem.Actions"/>
@@ -200,6 +253,12 @@ StoreResponse RedfishStore::ServeMetadata(CALL &Call) {
       "    <edmx:Include Namespace=\"VelkActionStatus.v1_0_0\"/>\n"
       "    <edmx:Include Namespace=\"VelkActionParameters\"/>\n"
       "    <edmx:Include Namespace=\"VelkActionParameters.v1_0_0\"/>\n"
+      "    <edmx:Include Namespace=\"VelkComputerSystem\"/>\n"
+      "    <edmx:Include Namespace=\"VelkComputerSystem.v1_0_0\"/>\n"
+      "    <edmx:Include Namespace=\"VelkMemory\"/>\n"
+      "    <edmx:Include Namespace=\"VelkMemory.v1_0_0\"/>\n"
+      "    <edmx:Include Namespace=\"VelkMemoryChunks\"/>\n"
+      "    <edmx:Include Namespace=\"VelkMemoryChunks.v1_0_0\"/>\n"
       "    <edmx:Include Namespace=\"VIZ\"/>\n"
       "  </edmx:Reference>\n"
       "  <edmx:DataServices>\n"

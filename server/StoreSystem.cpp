@@ -51,7 +51,10 @@ std::string RedfishStore::SystemBody() const {
                {"Memory", Link(URI_MEMORY)},
                {"MemoryDomains", Link(URI_MEMORY_DOMAINS)},
                {"Actions", {{"#ComputerSystem.Reset", ResetAction}, {"Oem", Oem}}},
-               {"Oem", {{"Velk", {{"ActionStatus", Link(URI_ACTION_STATUS)}}}}}};
+               {"Oem",
+                {{"Velk",
+                  {{"@odata.type", "#VelkComputerSystem.v1_0_0.VelkComputerSystem"},
+                   {"ActionStatus", Link(URI_ACTION_STATUS)}}}}}};
   return Dump(Body);
 }
 

@@ -97,7 +97,8 @@ def test(emu, scenarios):
         assert etag(server, twin.STATUS_URI) == status_tag, "an error changed ActionStatus"
         assert server.action_status() == {"@odata.id": twin.STATUS_URI,
                                           "@odata.type": "#VelkActionStatus.v1_0_0."
-                                                         "VelkActionStatus"}
+                                                         "VelkActionStatus",
+                                          "Id": "ActionStatus", "Name": "Action Status"}
 
         # The current ETag: 304 for If-None-Match, and a PATCH under it applies.
         status, _, _ = curl(server, "GET", twin.STATUS_URI, headers=[f"If-None-Match: {status_tag}"])

@@ -77,7 +77,7 @@ def test(emu, scenarios):
         run(server, 3)  # RunDiagnostics on Dimm0001: passed
         modules, _ = inventory(server)
         assert modules["Dimm0001"]["Status"]["Health"] == "OK"
-        assert modules["Dimm0001"]["Oem"]["Velk"]["LastDiagnostics"]["tests"] == ["Quick", "Fw"]
+        assert modules["Dimm0001"]["Oem"]["Velk"]["LastDiagnostics"]["Tests"] == ["Quick", "Fw"]
         assert server.request("GET", MEMORY + "/Dimm0001")[1]["ETag"] != tag
         run(server, 2)  # DeletePlatformConfigurationData on Dimm0011
         modules, chunks = inventory(server)
