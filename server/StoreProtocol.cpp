@@ -26,7 +26,7 @@ const std::pair<const char *, const char *> SINGLETONS[] = {
 
 /// The twin's own schema: the OEM resources the driver reads and writes
 /// and the five actions with their parameters.
-constexpr char OEM_SCHEMA[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+constexpr char OEM_SCHEMA[] = R"CSDL(<?xml version="1.0" encoding="UTF-8"?>
 <edmx:Edmx xmlns:edmx="http://docs.oasis-open.org/odata/ns/edmx" Version="4.0">
   <edmx:Reference Uri="http://docs.oasis-open.org/odata/odata/v4.0/errata03/csd01/complete/vocabularies/Org.OData.Core.V1.xml">
     <edmx:Include Namespace="Org.OData.Core.V1" Alias="OData"/>
@@ -71,7 +71,6 @@ constexpr char OEM_SCHEMA[] = R"(<?xml version="1.0" encoding="UTF-8"?>
       <ComplexType Name="VelkComputerSystem" BaseType="VelkComputerSystem.VelkComputerSystem">
         <NavigationProperty Name="ActionStatus" Type="VelkActionStatus.VelkActionStatus" Nullable="false">
           <Annotation Term="OData.Description" String="The NVDIMM action waiting for, or last carried out by, the platform firmware."/>
-          <Annotation Term="OData.AutoExpand"/>
         </NavigationProperty>
       </ComplexType>
     </Schema>
@@ -150,7 +149,7 @@ constexpr char OEM_SCHEMA[] = R"(<?xml version="1.0" encoding="UTF-8"?>
     </Schema>
   </edmx:DataServices>
 </edmx:Edmx>
-)";
+)CSDL";
 
 /// "#Memory.v1_23_0.Memory": namespace "Memory", version namespace
 /// "Memory.v1_23_0" (empty for an unversioned type).

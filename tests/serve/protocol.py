@@ -1,7 +1,8 @@
 """The protocol rules of DSP0266, on every route the twin has: the OData
 service document and $metadata without credentials; on every GET and HEAD
 Allow, Cache-Control, OData-Version and a Link to the schema of the
-document's own @odata.type version, HEAD the same without a body; Id equal
+document's own @odata.type version, HEAD the same without a body; every OEM
+type (a document's, an Oem.Velk object's) declared in the OEM schema; Id equal
 to the last URI segment; 412 for an OData-Version other than 4.0; 405 with
 Allow for a method a resource does not take, 501 for one HTTP does not
 define; a POST to a collection's Members as to the collection."""
@@ -48,10 +49,12 @@ def test(emu, scenarios):
         assert container.get("Extends").split(".ServiceContainer")[0] in included
         oem = [ref.get("Uri") for ref in root.iter(edmx + "Reference")
                if ref.get("Uri").startswith("/redfish/v1/")]
+        declared = set()
         for uri in oem:
             status, headers, schema = twin.exchange(server, "GET", uri)
             assert status == 200 and b"VelkActionStatus" in schema, uri
-            ElementTree.fromstring(schema)
+            declared |= {element.get("Namespace") for element in ElementTree.fromstring(schema)
+                         .iter("{http://docs.oasis-open.org/odata/ns/edm}Schema")}
 
         for path in ROUTES:
             status, headers, body = twin.exchange(server, "GET", path, headers=SIMPLE)
@@ -61,6 +64,14 @@ def test(emu, scenarios):
             assert headers["OData-Version"] == "4.0", path
             assert "GET" in headers["Allow"] and "HEAD" in headers["Allow"], (path, headers)
             document = json.loads(body)
+            # Every OEM object and type names a namespace the OEM schema
+            # declares and $metadata includes.
+            typed = [document] if document.get("@odata.type", "").startswith("#Velk") else []
+            if "Velk" in document.get("Oem", {}):
+                typed.append(document["Oem"]["Velk"])
+            for item in typed:
+                namespace = item.get("@odata.type", "#?").rsplit(".", 1)[0][1:]
+                assert namespace in declared and namespace in included, (path, namespace)
             if "@odata.type" in document:
                 kind = document["@odata.type"][1:]
                 link = re.match(r"<([^>]+)>; rel=describedby", headers["Link"])
