@@ -60,6 +60,10 @@ void RedfishStore::TaskStateNow(const TASK &Task, std::string *State, std::strin
   std::string Text = Value.is_string() ? Value.get<std::string>() : "";
   if (Text == "Issued") {
     *State = mBooting && Task.Booted ? "Running" : Task.Booted ? "Pending" : "New";
+  } else if (mBooting && Task.Booted) {
+    // Reported, but the run of boots that carries it out goes on: the task
+    // ends with it, when the inventory shows what the action did.
+    *State = "Running";
   } else {
     *State = Text == "Inprogress" ? "Running"
              : Text == "Success"  ? "Completed"

@@ -1,7 +1,7 @@
 // The store's rules that depend on time or on the state file, served
 // without HTTP: sessions expire after their timeout of inactivity, failed
 // logins lock an account for a while, a change the state file refuses is
-// answered 500 and undone; and the validators the conditional headers and
+// answered 500 and undone, a task ends with the boots that carry it out; and the validators the conditional headers and
 // Basic credentials go through.
 #include <gtest/gtest.h>
 
@@ -125,6 +125,28 @@ TEST_F(StoreTest, AChangeTheStateFileRefusesIsUndone) {
   Writable = true;
   EXPECT_EQ(Ask("PATCH", STATUS_URI, "{\"Status\":\"Failed\"}").Code, 204);
   EXPECT_NE(Store.Snapshot(&Version), Before);
+}
+
+TEST_F(StoreTest, ATaskEndsWithTheRunOfBootsThatCarriedItOut) {
+  auto TaskState = [this] {
+    Json Task = ParseStored(Ask("GET", "/redfish/v1/TaskService/Tasks/1").Body);
+    return Task.value("TaskState", std::string("(none)"));
+  };
+  ASSERT_EQ(Ask("POST", "/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.DeleteNamespace",
+                "{\"Id\":\"1\"}")
+                .Code,
+            202);
+  EXPECT_EQ(TaskState(), "New");
+  Store.BootStarted();
+  EXPECT_EQ(TaskState(), "Running");
+  // Reported while the boots go on: the inventory is not yet what the
+  // action made, so neither the task nor its monitor is done.
+  ASSERT_EQ(Ask("PATCH", STATUS_URI, "{\"Status\":\"Success\"}", Store.DriverToken()).Code, 204);
+  EXPECT_EQ(TaskState(), "Running");
+  EXPECT_EQ(Ask("GET", "/redfish/v1/TaskService/TaskMonitors/1").Code, 202);
+  Store.BootEnded();
+  EXPECT_EQ(TaskState(), "Completed");
+  EXPECT_EQ(Ask("GET", "/redfish/v1/TaskService/TaskMonitors/1").Code, 200);
 }
 
 TEST(StoreValidators, ConditionalHeadersAndBase64) {
