@@ -347,15 +347,15 @@ bool RedfishStore::RestoreLocked(const std::string &Text) {
         }
         // A state written before accounts had Ids numbers them in order.
         std::string Id = Account.value("id", std::to_string(Accounts.size() + 1));
-        if (Id.empty() || Id.size() > 6 || Id.find_first_not_of("0123456789") != std::string::npos) {
+        if (Id.empty() || Id.size() > 6 ||
+            Id.find_first_not_of("0123456789") != std::string::npos) {
           return false;
         }
         NextAccount = std::max<uint64_t>(NextAccount, std::stoull(Id) + 1);
-        Accounts.push_back({Id, Account.at("user").get<std::string>(),
-                            Account.at("salt").get<std::string>(),
-                            Account.at("passwordSha256").get<std::string>(), Role,
-                            Account.value("enabled", true),
-                            Account.value("passwordChangeRequired", false)});
+        Accounts.push_back(
+            {Id, Account.at("user").get<std::string>(), Account.at("salt").get<std::string>(),
+             Account.at("passwordSha256").get<std::string>(), Role, Account.value("enabled", true),
+             Account.value("passwordChangeRequired", false)});
       }
       NextAccount = std::max(NextAccount, State.value("nextAccount", uint64_t{1}));
     }

@@ -395,8 +395,8 @@ bool RedfishStore::PasswordChangeRefused(const CALL &Call, const std::string &Me
   }
   const std::string Uri = AccountUri(*Account);
   bool Own = Call.Path == Uri;
-  bool OwnSession = !Call.SessionId.empty() &&
-                    Call.Path == std::string(URI_SESSIONS) + "/" + Call.SessionId;
+  bool OwnSession =
+      !Call.SessionId.empty() && Call.Path == std::string(URI_SESSIONS) + "/" + Call.SessionId;
   if ((Own && (Method == "GET" || Method == "PATCH")) || (OwnSession && Method == "DELETE")) {
     return false;
   }

@@ -194,12 +194,9 @@ StoreResponse RedfishStore::Login(CALL &Call) {
   Response.Code = 201;
   Response.User = User;
   Response.Changed = true;
-  Json Created = {{"@odata.id", Uri},
-                  {"@odata.type", TYPE_SESSION},
-                  {"Id", Session.Id},
-                  {"Name", "User Session"},
-                  {"UserName", User},
-                  {"Password", nullptr},
+  Json Created = {{"@odata.id", Uri},        {"@odata.type", TYPE_SESSION},
+                  {"Id", Session.Id},        {"Name", "User Session"},
+                  {"UserName", User},        {"Password", nullptr},
                   {"SessionType", "Redfish"}};
   // The session opens, but gets no further than changing the password.
   if (Account->PasswordChangeRequired) {

@@ -1,8 +1,8 @@
 // The store's rules that depend on time or on the state file, served
 // without HTTP: sessions expire after their timeout of inactivity, failed
 // logins lock an account for a while, a change the state file refuses is
-// answered 500 and undone, a task ends with the boots that carry it out; and the validators the conditional headers and
-// Basic credentials go through.
+// answered 500 and undone, a task ends with the boots that carry it out; and the validators the
+// conditional headers and Basic credentials go through.
 #include <gtest/gtest.h>
 
 #include "server/RedfishStore.h"
@@ -132,10 +132,10 @@ TEST_F(StoreTest, ATaskEndsWithTheRunOfBootsThatCarriedItOut) {
     Json Task = ParseStored(Ask("GET", "/redfish/v1/TaskService/Tasks/1").Body);
     return Task.value("TaskState", std::string("(none)"));
   };
-  ASSERT_EQ(Ask("POST", "/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.DeleteNamespace",
-                "{\"Id\":\"1\"}")
-                .Code,
-            202);
+  ASSERT_EQ(
+      Ask("POST", "/redfish/v1/Systems/Self/Actions/Oem/Velk/VIZ.DeleteNamespace", "{\"Id\":\"1\"}")
+          .Code,
+      202);
   EXPECT_EQ(TaskState(), "New");
   Store.BootStarted();
   EXPECT_EQ(TaskState(), "Running");
