@@ -283,6 +283,19 @@ StoreResponse Failure(int Code, const std::string &Key, const std::vector<std::s
   return Response;
 }
 
+StoreResponse Unauthorized() {
+  StoreResponse Response = Failure(401, "NoValidSession");
+  Response.Headers.emplace_back("WWW-Authenticate", "Basic realm=\"nvdimm-emu\"");
+  return Response;
+}
+
+StoreResponse Applied() {
+  StoreResponse Response;
+  Response.Code = 204;
+  Response.Changed = true;
+  return Response;
+}
+
 Json RegistryDocument(const MESSAGE_REGISTRY &Registry) {
   Json Messages = Json::object();
   for (const BASE_MESSAGE &Message : *Registry.Messages) {

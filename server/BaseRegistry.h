@@ -36,6 +36,12 @@ std::string RedfishErrorBody(const std::string &Key, const std::vector<std::stri
 /// An error answer: Code and the error body of the message.
 StoreResponse Failure(int Code, const std::string &Key, const std::vector<std::string> &Args = {});
 
+/// 401 NoValidSession with the challenge for Basic credentials.
+StoreResponse Unauthorized();
+
+/// The answer of a change that applied: 204, the store changed.
+StoreResponse Applied();
+
 /// A registry the twin serves: DMTF's Base and Task Event (the messages the
 /// twin sends of them), and the twin's own VelkAction.
 struct MESSAGE_REGISTRY {

@@ -127,8 +127,7 @@ const RedfishStore::ACCOUNT *RedfishStore::FindAccount(const std::string &User) 
 bool RedfishStore::Authenticate(CALL &Call, StoreResponse *Refusal) {
   const StoreRequest &Request = Call.Request;
   auto Refuse = [Refusal]() {
-    *Refusal = Failure(401, "NoValidSession");
-    Refusal->Headers.emplace_back("WWW-Authenticate", "Basic realm=\"nvdimm-emu\"");
+    *Refusal = Unauthorized();
     return false;
   };
   if (!Request.AuthToken.empty()) {

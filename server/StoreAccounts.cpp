@@ -9,8 +9,6 @@
 
 namespace {
 
-Json Link(const std::string &Uri) { return Json{{"@odata.id", Uri}}; }
-
 struct ROLE_DEFINITION {
   ROLE Role;
   const char *Id;
@@ -111,10 +109,7 @@ StoreResponse RedfishStore::PatchAccountService(CALL &Call) {
                    {std::to_string(Changed.LockoutSeconds), "AccountLockoutDuration"});
   }
   mLimits = Changed;
-  StoreResponse Response;
-  Response.Code = 204;
-  Response.Changed = true;
-  return Response;
+  return Applied();
 }
 
 std::string RedfishStore::AccountUri(const ACCOUNT &Account) const {
@@ -301,10 +296,7 @@ StoreResponse RedfishStore::PatchAccount(CALL &Call) {
     EndSessionsOf(Previous);
   }
   mAccounts[Index] = Changed;
-  StoreResponse Response;
-  Response.Code = 204;
-  Response.Changed = true;
-  return Response;
+  return Applied();
 }
 
 StoreResponse RedfishStore::CreateAccount(CALL &Call) {
@@ -381,10 +373,7 @@ StoreResponse RedfishStore::DeleteAccount(CALL &Call) {
   EndSessionsOf(User);
   mAccountFailures.erase(User);
   mAccounts.erase(mAccounts.begin() + static_cast<std::ptrdiff_t>(Index));
-  StoreResponse Response;
-  Response.Code = 204;
-  Response.Changed = true;
-  return Response;
+  return Applied();
 }
 
 bool RedfishStore::PasswordChangeRefused(const CALL &Call, const std::string &Method,

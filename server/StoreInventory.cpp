@@ -12,8 +12,6 @@
 
 namespace {
 
-Json Link(const std::string &Uri) { return Json{{"@odata.id", Uri}}; }
-
 std::string Hex(uint64_t Value, int Digits) {
   char Text[24];
   std::snprintf(Text, sizeof(Text), "%0*llX", Digits, static_cast<unsigned long long>(Value));

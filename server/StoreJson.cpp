@@ -5,6 +5,7 @@
 #include <openssl/sha.h>
 
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 size_t JsonNesting(const std::string &Text, size_t Limit) {
@@ -205,4 +206,15 @@ std::string NewToken() {
     Hex += Pair;
   }
   return Hex;
+}
+
+Json Link(const std::string &Uri) { return Json{{"@odata.id", Uri}}; }
+
+std::string Iso8601(int64_t Seconds) {
+  time_t Time = static_cast<time_t>(Seconds);
+  tm Parts = {};
+  gmtime_r(&Time, &Parts);
+  char Text[32];
+  std::strftime(Text, sizeof(Text), "%Y-%m-%dT%H:%M:%S+00:00", &Parts);
+  return Text;
 }

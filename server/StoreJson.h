@@ -35,6 +35,12 @@ Json ParseStored(const std::string &Text);
 /// Compact JSON text; invalid UTF-8 replaced.
 std::string Dump(const Json &Value);
 
+/// A link to another resource: {"@odata.id": Uri}.
+Json Link(const std::string &Uri);
+
+/// Seconds since the epoch as an ISO 8601 date and time in UTC.
+std::string Iso8601(int64_t Seconds);
+
 /// A strong entity tag of a representation: "\"<16 hex digits>\"".
 std::string EntityTag(const std::string &Body);
 

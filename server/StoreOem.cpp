@@ -85,9 +85,7 @@ StoreResponse RedfishStore::PatchDocument(CALL &Call, size_t Index) {
     return Failure(413, "PayloadTooLarge");
   }
   Body = Text;
-  StoreResponse Response;
-  Response.Code = 204;
-  Response.Changed = true;
+  StoreResponse Response = Applied();
   Response.Headers.emplace_back("ETag", EntityTag(Body));
   return Response;
 }

@@ -11,8 +11,6 @@
 
 namespace {
 
-Json Link(const std::string &Uri) { return Json{{"@odata.id", Uri}}; }
-
 /// The top-level resources of the service root, as the OData service
 /// document and the root list them: (name in ServiceContainer, URI).
 const std::pair<const char *, const char *> SINGLETONS[] = {

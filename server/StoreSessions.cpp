@@ -10,17 +10,6 @@
 
 namespace {
 
-Json Link(const std::string &Uri) { return Json{{"@odata.id", Uri}}; }
-
-std::string Iso8601(int64_t Seconds) {
-  time_t Time = static_cast<time_t>(Seconds);
-  tm Parts = {};
-  gmtime_r(&Time, &Parts);
-  char Text[32];
-  std::strftime(Text, sizeof(Text), "%Y-%m-%dT%H:%M:%S+00:00", &Parts);
-  return Text;
-}
-
 /// Drops failures older than Window; whether Limit or more remain.
 bool Reached(std::deque<RedfishStore::Clock::time_point> *Failures, unsigned Window, unsigned Limit,
              RedfishStore::Clock::time_point Now) {
@@ -123,10 +112,7 @@ StoreResponse RedfishStore::PatchSessionService(CALL &Call) {
     Timeout = static_cast<unsigned>(Value);
   }
   mLimits.SessionTimeout = Timeout;
-  StoreResponse Response;
-  Response.Code = 204;
-  Response.Changed = true;
-  return Response;
+  return Applied();
 }
 
 StoreResponse RedfishStore::ServeSessions(CALL &Call) {
@@ -160,22 +146,17 @@ StoreResponse RedfishStore::Login(CALL &Call) {
   }
   std::string User = Body["UserName"].get<std::string>();
   const std::string &Client = Call.Request.Client;
-  auto Refuse = [] {
-    StoreResponse Response = Failure(401, "NoValidSession");
-    Response.Headers.emplace_back("WWW-Authenticate", "Basic realm=\"nvdimm-emu\"");
-    return Response;
-  };
   // A locked account (or client) is refused whatever the password, and
   // without looking at it; the attempt still counts against the client.
   if (Locked(User, Client)) {
     NoteFailure(User, Client);
-    return Refuse();
+    return Unauthorized();
   }
   const ACCOUNT *Account = FindAccount(User);
   if (Account == nullptr || !Account->Accepts(Body["Password"].get<std::string>()) ||
       !Account->Enabled) {
     NoteFailure(User, Client);
-    return Refuse();
+    return Unauthorized();
   }
   mAccountFailures.erase(User);
   ExpireSessions();
@@ -252,10 +233,7 @@ StoreResponse RedfishStore::Logout(CALL &Call) {
       return Failure(403, "InsufficientPrivilege");
     }
     mSessions.erase(Session);
-    StoreResponse Deleted;
-    Deleted.Code = 204;
-    Deleted.Changed = true;
-    return Deleted;
+    return Applied();
   }
   return Failure(404, "ResourceNotFound", {"Session", Id});
 }

@@ -21,8 +21,6 @@ const BOOT_SETTING BOOT_SETTINGS[] = {
     {"BootSourceOverrideMode", {"Legacy", "UEFI"}},
 };
 
-Json Link(const std::string &Uri) { return Json{{"@odata.id", Uri}}; }
-
 }  // namespace
 
 std::string RedfishStore::SystemBody() const {
@@ -113,9 +111,7 @@ StoreResponse RedfishStore::PatchSystem(CALL &Call) {
     }
   }
   mBootJson = Dump(Boot);
-  StoreResponse Response;
-  Response.Code = 204;
-  Response.Changed = true;
+  StoreResponse Response = Applied();
   Response.Headers.emplace_back("ETag", EntityTag(SystemBody()));
   return Response;
 }
@@ -145,8 +141,5 @@ StoreResponse RedfishStore::Reset(CALL &Call) {
     mPoweredOn = true;
     mBootRequests++;
   }
-  StoreResponse Response;
-  Response.Code = 204;
-  Response.Changed = true;
-  return Response;
+  return Applied();
 }

@@ -14,17 +14,6 @@
 
 namespace {
 
-Json Link(const std::string &Uri) { return Json{{"@odata.id", Uri}}; }
-
-std::string Iso8601(int64_t Seconds) {
-  time_t Time = static_cast<time_t>(Seconds);
-  tm Parts = {};
-  gmtime_r(&Time, &Parts);
-  char Text[32];
-  std::strftime(Text, sizeof(Text), "%Y-%m-%dT%H:%M:%S+00:00", &Parts);
-  return Text;
-}
-
 bool Final(const std::string &State) {
   return State == "Completed" || State == "Exception" || State == "Cancelled";
 }
@@ -225,8 +214,5 @@ StoreResponse RedfishStore::CancelMonitor(CALL &Call) {
   Task->Message = "";
   Task->EndTime = static_cast<int64_t>(std::time(nullptr));
   Task->MonitorTaken = true;
-  StoreResponse Response;
-  Response.Code = 204;
-  Response.Changed = true;
-  return Response;
+  return Applied();
 }

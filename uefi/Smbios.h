@@ -1,7 +1,7 @@
 // The SMBIOS tables as UEFI publishes them: the configuration-table GUIDs of
 // the 2.1 (32-bit) and 3.0 (64-bit) entry points. The entry points and the
-// structures are read by byte offset (producer/ServiceLocation.cpp), as the
-// SMBIOS specification lays them out.
+// structures are read by byte offset (producer/ServiceLocation.cpp), at the
+// offsets of DMTF's SMBIOS reference (DSP0134).
 #pragma once
 
 #include "uefi/UefiBaseType.h"
