@@ -2,7 +2,6 @@
 (and one just past the limit) on every route that parses a body is refused
 with a Redfish error and changes nothing; 64 levels are accepted."""
 
-import json
 import os
 
 import twin
@@ -12,34 +11,22 @@ SESSIONS = "/redfish/v1/SessionService/Sessions"
 DEEP = '{"a":' * 100000 + "1" + "}" * 100000
 
 
-def request(server, method, path, body=None, headers=None, user=True):
-    fields = {"Content-Type": "application/json"} if body is not None else {}
-    if user:
-        fields["Authorization"] = twin.ADMIN
-    fields.update(headers or {})
-    return twin.exchange(server, method, path, body, fields)
-
-
-def error_id(body):
-    return json.loads(body)["error"]["code"]
-
-
 def test(emu, scenarios):
     scenario = os.path.join(scenarios, "twin.json")
     with twin.Twin(emu, scenario, "--power-off") as server:
         # Deep bodies, on every route that parses one.
-        before = request(server, "GET", twin.STATUS_URI)[1]["ETag"]
+        before = twin.request(server, "GET", twin.STATUS_URI)[1]["ETag"]
         for method, path, user in (("PATCH", twin.STATUS_URI, True), ("PATCH", SYSTEM, True),
                                    ("POST", twin.ACTIONS + "DeleteNamespace", True),
                                    ("POST", twin.RESET, True), ("POST", SESSIONS, False),
                                    ("PATCH", "/redfish/v1/SessionService", True)):
             for body in (DEEP, "[" * 65 + "]" * 65):
-                status, _, answer = request(server, method, path, body, user=user)
-                assert (status, error_id(answer)) == (400, twin.BASE + "MalformedJSON"), \
+                status, _, answer = twin.request(server, method, path, body, user=user)
+                assert (status, twin.error_id(answer)) == (400, twin.BASE + "MalformedJSON"), \
                     f"{method} {path}: {status} {answer[:200]}"
-        assert request(server, "GET", twin.STATUS_URI)[1]["ETag"] == before
+        assert twin.request(server, "GET", twin.STATUS_URI)[1]["ETag"] == before
         # 64 levels are the limit, not past it.
-        status, _, _ = request(server, "PATCH", twin.STATUS_URI,
+        status, _, _ = twin.request(server, "PATCH", twin.STATUS_URI,
                                '{"N":' + "[" * 63 + "]" * 63 + "}")
         assert status == 204, status
 

@@ -16,18 +16,6 @@ SYSTEM = "/redfish/v1/Systems/Self"
 SESSIONS = "/redfish/v1/SessionService/Sessions"
 
 
-def request(server, method, path, body=None, headers=None, user=True):
-    fields = {"Content-Type": "application/json"} if body is not None else {}
-    if user:
-        fields["Authorization"] = twin.ADMIN
-    fields.update(headers or {})
-    return twin.exchange(server, method, path, body, fields)
-
-
-def error_id(body):
-    return json.loads(body)["error"]["code"]
-
-
 def test(emu, scenarios):
     scenario = os.path.join(scenarios, "twin.json")
     with twin.Twin(emu, scenario, "--power-off") as server:
@@ -42,14 +30,14 @@ def test(emu, scenarios):
         head = (f"POST {twin.ACTIONS}DeleteNamespace HTTP/1.1\r\nHost: x\r\n"
                 f"Authorization: {twin.ADMIN}\r\nConnection: close\r\n\r\n")
         assert twin.raw(server, head.encode()).startswith(b"HTTP/1.1 202"), "empty POST refused"
-        request(server, "PATCH", twin.STATUS_URI, '{"Status": "Failed"}')
+        twin.request(server, "PATCH", twin.STATUS_URI, '{"Status": "Failed"}')
 
         # A body over 8,192 bytes sent as curl -d sends it (a form type).
         big = json.dumps({"Id": "1", "Pad": "x" * 20000})
-        status, _, answer = request(server, "POST", twin.ACTIONS + "DeleteNamespace", big,
+        status, _, answer = twin.request(server, "POST", twin.ACTIONS + "DeleteNamespace", big,
                                     {"Content-Type": "application/x-www-form-urlencoded"})
         assert status == 202, (status, answer[:200])
-        request(server, "PATCH", twin.STATUS_URI, '{"Status": "Failed"}')
+        twin.request(server, "PATCH", twin.STATUS_URI, '{"Status": "Failed"}')
 
         # A Content-Length over the limit: 413 without waiting for the body.
         with socket.create_connection(("127.0.0.1", server.port), timeout=3) as client:
@@ -66,21 +54,21 @@ def test(emu, scenarios):
             ("*", 204),
         ]
         for condition, expected in cases:
-            tag = request(server, "GET", twin.STATUS_URI)[1]["ETag"]
+            tag = twin.request(server, "GET", twin.STATUS_URI)[1]["ETag"]
             headers = {"If-Match": condition.replace("TAG", tag)}
-            status = request(server, "PATCH", twin.STATUS_URI, '{"Note": 1}', headers)[0]
+            status = twin.request(server, "PATCH", twin.STATUS_URI, '{"Note": 1}', headers)[0]
             assert status == expected, (headers, status)
-        tag = request(server, "GET", twin.STATUS_URI)[1]["ETag"]
+        tag = twin.request(server, "GET", twin.STATUS_URI)[1]["ETag"]
         for header in (tag, "W/" + tag, f'"x", W/{tag}'):
-            status = request(server, "GET", twin.STATUS_URI, None, {"If-None-Match": header})[0]
+            status = twin.request(server, "GET", twin.STATUS_URI, None, {"If-None-Match": header})[0]
             assert status == 304, (header, status)
 
         # Allowable values, and Base64 as it is written.
-        status, _, answer = request(server, "PATCH", SYSTEM,
+        status, _, answer = twin.request(server, "PATCH", SYSTEM,
                                     '{"Boot": {"BootSourceOverrideTarget": "Floppy"}}')
-        assert (status, error_id(answer)) == (400, twin.BASE + "PropertyValueNotInList"), status
+        assert (status, twin.error_id(answer)) == (400, twin.BASE + "PropertyValueNotInList"), status
         garbage = "Basic " + base64.b64encode(b"admin:admin").decode() + "!!garbage"
-        status = request(server, "GET", twin.STATUS_URI, None, {"Authorization": garbage},
+        status = twin.request(server, "GET", twin.STATUS_URI, None, {"Authorization": garbage},
                          user=False)[0]
         assert status == 401, status
         assert server.process.poll() is None, "the twin died"

@@ -5,18 +5,9 @@ first, so the operator's boot carries the image's kept state."""
 
 import json
 import os
-import subprocess
 import time
 
 import twin
-
-
-def redfishtool(server, *arguments):
-    command = ["redfishtool", "-r", f"127.0.0.1:{server.port}", "-u", "admin", "-p", "admin",
-               "-S", "Never", *arguments]
-    done = subprocess.run(command, capture_output=True, text=True, timeout=60)
-    assert done.returncode == 0, f"{command}: {done.stdout}{done.stderr}"
-    return done.stdout
 
 
 def test(emu, scenarios):
@@ -28,14 +19,14 @@ def test(emu, scenarios):
             assert time.monotonic() < deadline, server.account()
             time.sleep(0.2)
         # -N: the action's task monitor waits for the reset; do not follow it.
-        redfishtool(server, "-N", "raw", "POST", twin.ACTIONS + target, "-d",
-                    json.dumps(parameters))
-        redfishtool(server, "Systems", "-I", "Self", "reset", "ForceRestart")
+        twin.redfishtool(server, "-N", "raw", "POST", twin.ACTIONS + target, "-d",
+                         json.dumps(parameters))
+        twin.redfishtool(server, "Systems", "-I", "Self", "reset", "ForceRestart")
         deadline = time.monotonic() + 180
-        status = json.loads(redfishtool(server, "raw", "GET", twin.STATUS_URI))
+        status = json.loads(twin.redfishtool(server, "raw", "GET", twin.STATUS_URI))
         while status["Status"] not in twin.FINAL and time.monotonic() < deadline:
             time.sleep(0.5)
-            status = json.loads(redfishtool(server, "raw", "GET", twin.STATUS_URI))
+            status = json.loads(twin.redfishtool(server, "raw", "GET", twin.STATUS_URI))
         assert (status["Status"], status.get("StatusMessage")) == ("Success", message), \
             f"{status}\n{server.account()}"
         # A QEMU boot's account reaches the server when the boot ends, which

@@ -121,6 +121,31 @@ def exchange(server, method, path, body=None, headers=None, source="127.0.0.1", 
         connection.close()
 
 
+def request(server, method, path, body=None, headers=None, user=True):
+    """exchange() of a JSON body (when there is one), as admin unless `user`
+    is false."""
+    fields = {"Content-Type": "application/json"} if body is not None else {}
+    if user:
+        fields["Authorization"] = ADMIN
+    fields.update(headers or {})
+    return exchange(server, method, path, body, fields)
+
+
+def redfishtool(server, *arguments):
+    """Debian's redfishtool against the twin as admin over plain HTTP; its
+    standard output (it must succeed)."""
+    command = ["redfishtool", "-r", f"127.0.0.1:{server.port}", "-u", "admin", "-p", "admin",
+               "-S", "Never", *arguments]
+    done = subprocess.run(command, capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, f"{command}: {done.returncode}\n{done.stdout}\n{done.stderr}"
+    return done.stdout
+
+
+def error_id(body):
+    """The MessageId of a Redfish error body."""
+    return json.loads(body)["error"]["code"]
+
+
 def raw(server, data, source="127.0.0.1", timeout=5):
     """Sends bytes on a fresh connection and returns everything read until
     the server closes it or `timeout` seconds pass without a byte."""
